@@ -1,0 +1,24 @@
+#include "app/stopwatch.h"
+
+#include "platform/clock.h"
+
+void Stopwatch::start() {
+    frequency = platform::counterFrequency();
+    secondsPerTick = static_cast<float>(1.0 / static_cast<double>(frequency));
+    restart();
+}
+
+void Stopwatch::update() {
+    counter = platform::counterValue();
+    // The difference first: absolute seconds in single precision would move in steps of
+    // 1/8 s after twelve days of uptime.
+    elapsed = static_cast<float>(static_cast<double>(counter - startCounter) /
+                                 static_cast<double>(frequency));
+}
+
+void Stopwatch::restart() {
+    counter = platform::counterValue();
+    startCounter = counter;
+    startSeconds = static_cast<float>(static_cast<double>(counter) * secondsPerTick);
+    elapsed = 0;
+}

@@ -1,0 +1,25 @@
+// Performance counter: the show's only time source.
+//
+// The system counter counts from an arbitrary origin (on Linux, the machine's uptime) at a
+// fixed frequency. Tests and the capture tool switch to a manual counter that moves only
+// when they advance it, so every frame can be drawn at an exact time.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// Ticks per second; always positive.
+int64_t counterFrequency();
+
+// The current count, never decreasing.
+int64_t counterValue();
+
+// Replaces the system counter with a manual one at `ticks`, counting `frequency` ticks per
+// second, until useSystemCounter() is called.
+void useManualCounter(int64_t frequency, int64_t ticks);
+void setManualCounter(int64_t ticks);
+void advanceManualCounter(int64_t ticks);
+void useSystemCounter();
+
+}  // namespace platform

@@ -1,0 +1,125 @@
+// Display, window, rendering context and the window's message queue.
+//
+// The shape follows a desktop window system: a window class with its window procedure, a
+// display mode switched for the run, a window whose drawing surface gets a pixel format,
+// a rendering context made current on the calling thread, and a queue from which the
+// program takes one message at a time and hands it to the window procedure.
+//
+// Two displays are available: the real one (SDL2 on X11), and an offscreen one with a
+// virtual display whose only mode is given, for tests and the capture tool. The offscreen
+// display gives a real OpenGL context and never touches the desktop's display mode.
+//
+// Every call runs on the main thread. No call here ends the program.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+struct WindowRecord;
+struct ContextRecord;
+using WindowHandle = WindowRecord*;
+using ContextHandle = ContextRecord*;
+
+// A window's drawing surface: where the pixel format is set and frames are presented.
+struct DeviceRecord;
+using DeviceHandle = DeviceRecord*;
+
+enum class Key { escape, other };
+
+enum class MessageType {
+    quit,             // posted by postQuitMessage; never delivered to a window procedure
+    keyDown,          // `key` says which
+    close,            // the user (or the system, on SIGINT/SIGTERM) asks the window to close
+    size,             // the window's size changed
+    eraseBackground,  // the window needs its background repainted
+    other,            // anything else the system delivers
+};
+
+struct Message {
+    MessageType type = MessageType::other;
+    Key key = Key::other;
+    WindowHandle window = nullptr;
+};
+
+// Returns what the platform expects back for the message; 0 when it was handled.
+using WindowProc = long (*)(WindowHandle window, const Message& message);
+
+// The platform's own handling of a message the window procedure does not handle.
+long defaultWindowProc(WindowHandle window, const Message& message);
+
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;  // 32 means four bytes per pixel (24 bits of colour on X11)
+};
+
+// The pixel format a window asks for: colour bits exclude alpha, as on the desktop systems.
+struct PixelFormat {
+    int colorBits = 32;
+    int alphaBits = 0;
+    int depthBits = 16;
+    int stencilBits = 8;
+    bool doubleBuffer = true;
+};
+
+// Selects the offscreen display whose only mode is `mode`. Call before registering the
+// window class; the choice holds for the rest of the process.
+void useOffscreenDisplay(const DisplayMode& mode);
+
+// Initialises the video system and registers the window procedure under `className`.
+bool registerWindowClass(const char* className, WindowProc proc);
+
+// The primary display's current mode.
+bool currentDisplayMode(DisplayMode& mode);
+
+// Switches the primary display to exactly `mode` for the rest of the run: the same width,
+// height and bytes per pixel, never the closest other mode. False when the display has no
+// such mode. The switch shows once the window is shown, and the desktop's mode comes back
+// however the program ends (return from main, SIGINT, SIGTERM, a crash signal).
+bool changeDisplayMode(const DisplayMode& mode);
+
+void showCursor(bool show);
+
+// Creates a hidden borderless window covering (x, y, width, height); null on failure.
+WindowHandle createWindow(const char* className, const char* title, int x, int y, int width,
+                          int height);
+
+DeviceHandle deviceOf(WindowHandle window);
+
+// Chooses the format that best fits `format`; 0 when none does.
+int choosePixelFormat(DeviceHandle device, const PixelFormat& format);
+
+// Gives the surface its pixel format, once. On X11 a window's visual is fixed when the
+// window is made, so this is where the system window comes into being.
+bool setPixelFormat(DeviceHandle device, int formatIndex, const PixelFormat& format);
+
+ContextHandle createContext(DeviceHandle device);
+bool makeCurrent(DeviceHandle device, ContextHandle context);
+
+// Shows the window, brings it to the front and gives it the keyboard focus.
+void showWindow(WindowHandle window);
+
+// Presents the back buffer.
+bool swapBuffers(DeviceHandle device);
+
+// How many frames swapBuffers has presented on the device so far.
+int64_t framesPresented(DeviceHandle device);
+
+// Takes at most one pending message, without waiting. False when none was pending.
+bool peekMessage(Message& message);
+
+// Hands a message taken by peekMessage to its window's procedure.
+long dispatchMessage(const Message& message);
+
+// Queues the quit message behind whatever is pending.
+void postQuitMessage();
+
+// Queues a message as if the system had sent it: for tests and tools.
+void postMessage(const Message& message);
+
+// True when the key is down now or was pressed since the previous query for it, even if
+// the press still waits in the queue.
+bool keyDownOrPressedSinceLastQuery(Key key);
+
+}  // namespace platform

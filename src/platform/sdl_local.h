@@ -1,0 +1,13 @@
+// Shared between the files of the SDL2 backend; nothing outside src/platform includes it.
+#pragma once
+
+#include <SDL.h>
+
+#include "platform/display.h"
+
+namespace platform {
+
+// The SDL window behind a window handle; null for none.
+SDL_Window* sdlWindowOf(WindowHandle window);
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+#include "app/frame_loop.h"
+
+#include "platform/display.h"
+#include "support/show_test.h"
+
+using platform::Key;
+using platform::Message;
+using platform::MessageType;
+
+namespace {
+
+int gDrawn = 0;
+void countFrame() { ++gDrawn; }
+
+void post(MessageType type, Key key = Key::other) {
+    Message m;
+    m.type = type;
+    m.key = key;
+    m.window = gWindow->hWnd;
+    platform::postMessage(m);
+}
+
+}  // namespace
+
+TEST_F(ShowTest, OneMessagePerPassAndQuitEndsOnlyWhenReached) {
+    for (int i = 0; i < 3; ++i) post(MessageType::other);
+    platform::postQuitMessage();
+    int64_t before = platform::framesPresented(window->hDC);
+
+    EXPECT_TRUE(window->pumpFrame());
+    EXPECT_TRUE(window->pumpFrame());
+    EXPECT_TRUE(window->pumpFrame());
+    EXPECT_EQ(platform::framesPresented(window->hDC) - before, 3);
+    EXPECT_FALSE(window->pumpFrame());
+    EXPECT_EQ(platform::framesPresented(window->hDC) - before, 3)
+        << "the pass that takes the quit message presents nothing";
+}
+
+TEST_F(ShowTest, PassWithoutMessagePresents) {
+    int64_t before = platform::framesPresented(window->hDC);
+    EXPECT_TRUE(window->pumpFrame());
+    EXPECT_TRUE(window->pumpFrame());
+    EXPECT_EQ(platform::framesPresented(window->hDC) - before, 2);
+}
+
+TEST_F(ShowTest, LoopRunsUntilTheQuitMessageIsTaken) {
+    gDrawn = 0;
+    post(MessageType::other);
+    post(MessageType::close);  // the window procedure answers with the quit message
+    runFrameLoop(*window, countFrame);
+    // Passes: other, close (quit posted), quit taken.
+    EXPECT_EQ(gDrawn, 2);
+}
+
+TEST_F(ShowTest, EscapeIsSeenThroughTheKeyStateBeforeTheWindowProcedure) {
+    gDrawn = 0;
+    for (int i = 0; i < 5; ++i) post(MessageType::other);
+    post(MessageType::keyDown, Key::escape);
+    runFrameLoop(*window, countFrame);
+    EXPECT_EQ(gDrawn, 0) << "the first Escape test already sees the queued press";
+    EXPECT_FALSE(platform::keyDownOrPressedSinceLastQuery(Key::escape))
+        << "a press is reported once";
+}
+
+TEST_F(ShowTest, FramesPerSecondWindowClosesAfterALongFrame) {
+    for (int i = 0; i < 10; ++i) {
+        advanceClock(0.05);
+        window->pumpFrame();
+    }
+    EXPECT_EQ(window->framesPerSecond, 0);
+    EXPECT_EQ(window->frameCount, 10);
+    advanceClock(2.5);  // a message box open for a while
+    window->pumpFrame();
+    EXPECT_EQ(window->framesPerSecond, 11);
+    EXPECT_EQ(window->frameCount, 0);
+    EXPECT_EQ(window->clock.elapsed, 0.0f);
+    advanceClock(0.5);
+    window->pumpFrame();
+    EXPECT_EQ(window->framesPerSecond, 11);
+    EXPECT_EQ(window->frameCount, 1);
+}

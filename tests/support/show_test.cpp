@@ -1,0 +1,76 @@
+#include "support/show_test.h"
+
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "platform/clock.h"
+#include "platform/display.h"
+
+MessageSink::MessageSink() { platform::setMessageBoxSink(record, this); }
+
+MessageSink::~MessageSink() { platform::setMessageBoxSink(nullptr, nullptr); }
+
+std::vector<std::string> MessageSink::texts() const {
+    std::vector<std::string> result;
+    for (const RecordedBox& box : boxes) result.push_back(box.text);
+    return result;
+}
+
+int MessageSink::record(const platform::MessageBoxRequest& request, void* user) {
+    static_cast<MessageSink*>(user)->boxes.push_back(
+        {request.owner, request.text, request.title, request.icon});
+    return platform::kMessageBoxOk;
+}
+
+void useManualClock() { platform::useManualCounter(kTicksPerSecond, kTwelveDays); }
+
+void advanceClock(double seconds) {
+    platform::advanceManualCounter(static_cast<int64_t>(seconds * kTicksPerSecond + 0.5));
+}
+
+bool Rgba::near(const Rgba& o, int t) const {
+    return std::abs(r - o.r) <= t && std::abs(g - o.g) <= t && std::abs(b - o.b) <= t &&
+           std::abs(a - o.a) <= t;
+}
+
+std::ostream& operator<<(std::ostream& out, const Rgba& c) {
+    return out << "(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
+}
+
+Rgba pixelAt(int x, int y) {
+    uint8_t p[4] = {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, 600 - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+void ShowTest::SetUp() {
+    platform::useOffscreenDisplay({800, 600, 32});
+    useManualClock();
+    window = new GLWindow();
+    gWindow = window;
+    ASSERT_NE(window->hRC, nullptr) << "no OpenGL context on the offscreen display";
+    // Showing the window queues messages of its own; tests start from an empty queue.
+    platform::Message pending;
+    while (platform::peekMessage(pending)) platform::dispatchMessage(pending);
+}
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/hopsasa-test-XXXXXX";
+    root_ = mkdtemp(pattern);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}

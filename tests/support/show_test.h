@@ -1,0 +1,74 @@
+// Test support: a real OpenGL context on the offscreen display, the manual counter, and a
+// sink that records every message box.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/gl_window.h"
+#include "platform/message_box.h"
+
+struct RecordedBox {
+    platform::WindowHandle owner = nullptr;
+    std::string text;
+    std::string title;
+    platform::MessageBoxIcon icon = platform::MessageBoxIcon::none;
+};
+
+// Records every message box while it lives, instead of showing it.
+class MessageSink {
+public:
+    MessageSink();
+    ~MessageSink();
+    MessageSink(const MessageSink&) = delete;
+    MessageSink& operator=(const MessageSink&) = delete;
+
+    std::vector<RecordedBox> boxes;
+    std::vector<std::string> texts() const;
+
+private:
+    static int record(const platform::MessageBoxRequest& request, void* user);
+};
+
+// The manual counter ticks in nanoseconds and starts twelve days after its origin, where
+// single-precision seconds would already be coarse.
+constexpr int64_t kTicksPerSecond = 1'000'000'000;
+constexpr int64_t kTwelveDays = 12LL * 24 * 3600 * kTicksPerSecond;
+void useManualClock();
+void advanceClock(double seconds);
+
+struct Rgba {
+    int r = 0, g = 0, b = 0, a = 0;
+    bool near(const Rgba& other, int tolerance = 3) const;
+};
+std::ostream& operator<<(std::ostream& out, const Rgba& c);
+
+// Reads one pixel of the back buffer; (x, y) in screen pixels from the top left.
+Rgba pixelAt(int x, int y);
+
+// Each test runs in a process of its own: the window, the context and every program-wide
+// value start fresh.
+class ShowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    MessageSink sink;
+    GLWindow* window = nullptr;
+};
+
+// A temporary folder removed with the object; files of the test go there.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    std::string path(const std::string& name) const { return root_ + "/" + name; }
+    const std::string& root() const { return root_; }
+
+private:
+    std::string root_;
+};
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
