@@ -287,7 +287,9 @@ bool peekMessage(Message& message) {
 
 long dispatchMessage(const Message& message) {
     if (message.type == MessageType::quit) return 0;
-    if (gDisplay.proc && message.window) return gDisplay.proc(message.window, message);
+    // A close request from the system (SIGINT, SIGTERM) reaches the procedure even when
+    // no window could be made, so that the program can still be ended that way.
+    if (gDisplay.proc) return gDisplay.proc(message.window, message);
     return defaultWindowProc(message.window, message);
 }
 
