@@ -1,51 +1,80 @@
 // Audio output: one soundtrack stream, its volume, and the spectrum of what is playing.
 //
-// Calls come from the main thread; the sound is mixed on the audio system's own thread.
-// Each call sets the error code that audioErrorCode() returns until the next call, so a
-// caller can check a call's result and then the code, as with the libraries of the
-// desktop systems.
+// Every call comes from the main thread; the sound is mixed on the audio system's own
+// thread. Each call sets the error code that audioErrorCode() returns until the next call
+// on the same thread, so a caller can check a call's result and then the code, as with
+// the audio libraries of the desktop systems. Streams are never closed: the show opens
+// one and keeps it to the end of the process.
 #pragma once
 
 #include <cstdint>
 
 namespace platform {
 
-// Error codes; 0 means the last call succeeded.
+// Error codes, one per cause; 0 means the last call succeeded.
 enum AudioError : int {
     kAudioOk = 0,
-    kAudioNoDevice = 1,          // no output device could be opened
-    kAudioNotInitialised = 2,    // initAudioOutput has not succeeded yet
-    kAudioAlreadyInitialised = 3,
-    kAudioFileOpen = 4,          // the file could not be opened or read
-    kAudioFileFormat = 5,        // the file is not in a format that can be decoded
-    kAudioInvalidHandle = 6,     // the stream handle names no open stream
-    kAudioStartFailed = 7,       // the stream could not be started
-    kAudioNoMemory = 8,
+    kAudioNoDevice = 1,            // no output device could be opened
+    kAudioNotInitialised = 2,      // initAudioOutput has not succeeded yet
+    kAudioAlreadyInitialised = 3,  // initAudioOutput after it succeeded
+    kAudioFileOpen = 4,            // the file could not be opened or read
+    kAudioFileFormat = 5,          // the file holds no MP3 sound that can be decoded
+    kAudioInvalidHandle = 6,       // the stream handle names no open stream
+    kAudioStartFailed = 7,         // the stream could not be started
+    kAudioNoMemory = 8,            // the audio system ran out of memory
+    kAudioTooManyStreams = 9,      // every stream slot is taken
 };
 
 using AudioStream = uint32_t;  // 0 names no stream
 
-// Opens the default output device at `sampleRate` Hz, stereo.
+// Opens the default output device at `sampleRate` Hz, stereo. The device always runs at
+// exactly that rate as far as this layer can see: the audio system converts to whatever
+// the hardware wants, so spectrum bins keep their frequencies. A failure leaves nothing
+// open, and a later call tries again from the start.
 bool initAudioOutput(int sampleRate);
 
-// The error code of the most recent call of this header.
+// The error code of the most recent call of this header on this thread.
 int audioErrorCode();
 
-// Opens an MP3 file as a stream. The whole file is read and checked when it is opened, so
-// a file that opens plays to its end. Returns 0 on failure.
+// Opens an MP3 file as a stream. The whole file is read into memory and its decoding is
+// checked when it is opened, so a stream that opens plays to its end without touching the
+// file again. Returns 0 on failure. Volume starts at 100.
 AudioStream openAudioStream(const char* path);
 
-// Plays the stream from its beginning, once.
+// Plays the stream once from its beginning, restarting it when it already plays; any
+// other stream stops.
 bool playAudioStream(AudioStream stream);
 
-// Volume on a 0 to 100 scale; other values are clamped.
+// Volume on a 0 to 100 scale; other values are clamped. Kept with the stream, and heard
+// at once when it is playing.
 bool setAudioStreamVolume(AudioStream stream, int volume);
 
-// The magnitude spectrum of what is playing now: a 512-sample Hann-windowed real FFT of the
-// newest 512 samples mixed to mono, as 256 magnitudes for the frequencies k * rate / 512,
-// k = 0 .. 255. Scaled so that a full-scale sine gives a peak near 1 in its bin. Writes
-// `out[0..255]`; false, leaving `out` unchanged, when the stream does not exist.
-constexpr int kSpectrumSize = 256;
+// The stream's volume on the 0 to 100 scale, or -1 when there is no such stream.
+int audioStreamVolume(AudioStream stream);
+
+// Whether any stream is being played now; false before initialisation and after a stream
+// has played to its end.
+bool audioPlaying();
+
+// The magnitude spectrum of the output now: a 512-sample Hann-windowed real FFT of the
+// newest 512 samples the device was given, mixed to mono, as 256 magnitudes for the
+// frequencies k * rate / 512, k = 0 .. 255. Scaled by 2 / (sum of the window), so a
+// full-scale sine centred on a bin gives 1 in that bin (about 0.85 between two bins).
+// Writes `out[0..255]`; false, leaving `out` unchanged, when the stream does not exist.
+// Costs one FFT and never waits for the audio thread.
+constexpr int kSpectrumSamples = 512;
+constexpr int kSpectrumSize = kSpectrumSamples / 2;
 bool audioStreamSpectrum(AudioStream stream, float* out);
+
+// The same transform on samples the caller gives: `samples[0..511]` in, `out[0..255]`
+// out. Backend-independent; main thread only (the FFT plan is shared).
+void spectrumOf(const float* samples, float* out);
+
+// Sees each init, open, play, volume-setting and spectrum call after it has run, with the
+// stream it named (the new one for open) and the error code it left. For tests and tools that check
+// the order of calls; null removes it. Runs on the calling thread, inside the call.
+enum class AudioCall { init, open, play, volume, spectrum };
+using AudioCallObserver = void (*)(AudioCall call, AudioStream stream, int error, void* user);
+void setAudioCallObserver(AudioCallObserver observer, void* user);
 
 }  // namespace platform

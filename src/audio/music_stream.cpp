@@ -1,0 +1,54 @@
+// The soundtrack stream. Each platform call is followed by two checks, the call's own
+// result and then the platform's error code, and each check reports on its own: a failed
+// call usually gives two messages, the second naming the cause.
+#include "audio/music_stream.h"
+
+#include "app/report_error.h"
+
+bool audioReady = false;
+MusicStream* gMusic = nullptr;
+
+namespace {
+constexpr int kOutputRate = 44100;
+constexpr int kFullVolume = 100;
+constexpr const char* kMusicFile = "music.mp3";
+}  // namespace
+
+void initAudio() {
+    if (audioReady)
+        return;
+    if (!platform::initAudioOutput(kOutputRate))
+        reportError("BASS error on init!");
+    if (int code = platform::audioErrorCode()) {
+        // Unlike the other error-code messages, this one has no final line break.
+        reportError("BASS Error!\nErrorcode: %u", static_cast<unsigned>(code));
+        return;
+    }
+    audioReady = true;
+}
+
+MusicStream::MusicStream() {
+    if (!audioReady)
+        initAudio();
+    channel = platform::openAudioStream(kMusicFile);
+    // Whatever the cause; the error-code message that follows tells them apart.
+    if (channel == 0)
+        reportError("BASS error: File not found?\n");
+    if (int code = platform::audioErrorCode()) {
+        reportError("BASS Error!\nErrorcode: %u\n", static_cast<unsigned>(code));
+    }
+}
+
+void MusicStream::refreshSpectrum() {
+    platform::audioStreamSpectrum(channel, spectrum);
+}
+
+void startMusic() {
+    if (!platform::playAudioStream(gMusic->channel)) {
+        reportError("BASS error: Can't play the stream\n");
+    }
+    if (int code = platform::audioErrorCode()) {
+        reportError("BASS Error!\nErrorcode: %u\n", static_cast<unsigned>(code));
+    }
+    platform::setAudioStreamVolume(gMusic->channel, kFullVolume);
+}
