@@ -1,0 +1,55 @@
+// Test support: writes pictures of known size and colour in every format the loader reads.
+//
+// Solid colours make it easy to tell which sprite covers which pixel; a Picture with
+// pixels of its own serves where orientation matters. Every writer is deterministic.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/show_test.h"
+
+// Row 0 is the top row of the picture.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<Rgba> pixels;
+
+    Rgba& at(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
+    const Rgba& at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+Picture solidPicture(int width, int height, Rgba color);
+// The top `topRows` rows in `top`, the rest in `bottom`.
+Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom);
+
+// rgb and rgba: true colour. palette: 8-bit indices, no transparency. paletteAlpha: the
+// same with every entry's alpha in a tRNS chunk. grey and greyAlpha: 8-bit grey taken from
+// the red channel.
+enum class PngKind { rgb, rgba, palette, paletteAlpha, grey, greyAlpha };
+
+void writePng(const std::string& path, const Picture& picture, PngKind kind = PngKind::rgb);
+void writeSolidPng(const std::string& path, int width, int height, Rgba color,
+                   PngKind kind = PngKind::rgb);
+
+// Baseline JPEG at quality 100 (colours survive within a few units).
+void writeJpeg(const std::string& path, const Picture& picture);
+void writeSolidJpeg(const std::string& path, int width, int height, Rgba color);
+
+// Uncompressed BMP, bottom row first: 24 bits, or 32 with alpha in the fourth byte.
+void writeBmp(const std::string& path, const Picture& picture, int bitsPerPixel = 24);
+void writeSolidBmp(const std::string& path, int width, int height, Rgba color,
+                   int bitsPerPixel = 24);
+
+struct TgaOptions {
+    int bitsPerPixel = 32;     // 8 (grey from red), 24 or 32
+    bool topDown = false;      // rows top first, with the descriptor's origin bit set
+    const char* imageId = "";  // the image-ID field
+    int colorMapEntries = 0;   // a colour map of that many 24-bit entries, not used by pixels
+    bool colorMapped = false;  // image type 1: pixels are 8-bit indices into a colour map
+    bool runLength = false;    // run-length packets, crossing row ends where runs do
+};
+
+void writeTga(const std::string& path, const Picture& picture, const TgaOptions& options = {});
+void writeSolidTga(const std::string& path, int width, int height, Rgba color,
+                   const TgaOptions& options = {});
