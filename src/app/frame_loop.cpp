@@ -6,7 +6,8 @@
 
 void runFrameLoop(GLWindow& window, void (*drawFrame)()) {
     while (window.pumpFrame()) {
-        if (platform::keyDownOrPressedSinceLastQuery(platform::Key::escape)) break;
+        if (platform::keyDownOrPressedSinceLastQuery(platform::Key::escape))
+            break;
         drawFrame();
     }
 }

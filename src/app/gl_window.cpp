@@ -52,7 +52,8 @@ GLWindow::GLWindow() {
 
     // A borderless window has no frame, so the client area is the whole window.
     hWnd = platform::createWindow(title, title, 0, 0, kWidth, kHeight);
-    if (!hWnd) return;
+    if (!hWnd)
+        return;
     hDC = platform::deviceOf(hWnd);
 
     int format = platform::choosePixelFormat(hDC, kPixelFormat);
@@ -106,11 +107,13 @@ bool GLWindow::pumpFrame() {
 
     platform::Message message;
     bool taken = platform::peekMessage(message);
-    if (taken && message.type == platform::MessageType::quit) return false;
+    if (taken && message.type == platform::MessageType::quit)
+        return false;
 
     glFlush();
     platform::swapBuffers(hDC);
-    if (taken) platform::dispatchMessage(message);
+    if (taken)
+        platform::dispatchMessage(message);
     return true;
 }
 
@@ -118,7 +121,8 @@ long windowProc(platform::WindowHandle window, const platform::Message& message)
     using platform::MessageType;
     switch (message.type) {
         case MessageType::keyDown:
-            if (message.key == platform::Key::escape) platform::postQuitMessage();
+            if (message.key == platform::Key::escape)
+                platform::postQuitMessage();
             return 0;
         case MessageType::close:
             platform::postQuitMessage();

@@ -12,7 +12,7 @@
 #include "platform/display.h"
 
 class GLWindow {
-public:
+  public:
     GLWindow();
 
     // Sets the fixed 800x600 viewport and the 45-degree, 4:3 perspective, whatever size the

@@ -2,4 +2,6 @@
 // music.mp3 from the working directory.
 #include "app/frame_loop.h"
 
-int main() { return runShow(); }
+int main() {
+    return runShow();
+}

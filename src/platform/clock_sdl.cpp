@@ -16,12 +16,14 @@ ManualCounter gManual;
 }  // namespace
 
 int64_t counterFrequency() {
-    if (gManual.active) return gManual.frequency;
+    if (gManual.active)
+        return gManual.frequency;
     return static_cast<int64_t>(SDL_GetPerformanceFrequency());
 }
 
 int64_t counterValue() {
-    if (gManual.active) return gManual.ticks;
+    if (gManual.active)
+        return gManual.ticks;
     return static_cast<int64_t>(SDL_GetPerformanceCounter());
 }
 
@@ -29,10 +31,16 @@ void useManualCounter(int64_t frequency, int64_t ticks) {
     gManual = {true, frequency > 0 ? frequency : 1, ticks};
 }
 
-void setManualCounter(int64_t ticks) { gManual.ticks = ticks; }
+void setManualCounter(int64_t ticks) {
+    gManual.ticks = ticks;
+}
 
-void advanceManualCounter(int64_t ticks) { gManual.ticks += ticks; }
+void advanceManualCounter(int64_t ticks) {
+    gManual.ticks += ticks;
+}
 
-void useSystemCounter() { gManual.active = false; }
+void useSystemCounter() {
+    gManual.active = false;
+}
 
 }  // namespace platform

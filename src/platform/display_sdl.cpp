@@ -58,10 +58,13 @@ int SDLCALL watchEscape(void*, SDL_Event* event) {
 }
 
 bool ensureEvents() {
-    if (gDisplay.eventsReady) return true;
-    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) return false;
+    if (gDisplay.eventsReady)
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0)
+        return false;
     Uint32 first = SDL_RegisterEvents(2);
-    if (first == static_cast<Uint32>(-1)) return false;
+    if (first == static_cast<Uint32>(-1))
+        return false;
     gDisplay.quitEvent = first;
     gDisplay.otherEvent = first + 1;
     SDL_AddEventWatch(watchEscape, nullptr);
@@ -87,10 +90,12 @@ void onCrashSignal(int sig) {
 
 void restoreModeOnExit() {
     static bool installed = false;
-    if (installed) return;
+    if (installed)
+        return;
     installed = true;
     std::atexit(restoreDesktopMode);
-    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(sig, onCrashSignal);
+    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+        std::signal(sig, onCrashSignal);
 }
 
 WindowRecord* recordOf(Uint32 windowId) {
@@ -121,10 +126,17 @@ Message translate(const SDL_Event& event) {
         case SDL_WINDOWEVENT:
             message.window = recordOf(event.window.windowID);
             switch (event.window.event) {
-                case SDL_WINDOWEVENT_CLOSE: message.type = MessageType::close; break;
-                case SDL_WINDOWEVENT_SIZE_CHANGED: message.type = MessageType::size; break;
-                case SDL_WINDOWEVENT_EXPOSED: message.type = MessageType::eraseBackground; break;
-                default: break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    message.type = MessageType::close;
+                    break;
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    message.type = MessageType::size;
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
+                    message.type = MessageType::eraseBackground;
+                    break;
+                default:
+                    break;
             }
             break;
         default:
@@ -135,7 +147,9 @@ Message translate(const SDL_Event& event) {
 }
 
 // Four bytes per pixel count as 32 bits, whatever SDL says of the colour bits.
-int bitsPerPixel(Uint32 format) { return static_cast<int>(SDL_BYTESPERPIXEL(format)) * 8; }
+int bitsPerPixel(Uint32 format) {
+    return static_cast<int>(SDL_BYTESPERPIXEL(format)) * 8;
+}
 
 Uint32 sdlWindowId(WindowHandle window) {
     return window && window->sdl ? SDL_GetWindowID(window->sdl) : 0;
@@ -143,7 +157,9 @@ Uint32 sdlWindowId(WindowHandle window) {
 
 }  // namespace
 
-long defaultWindowProc(WindowHandle, const Message&) { return 0; }
+long defaultWindowProc(WindowHandle, const Message&) {
+    return 0;
+}
 
 void useOffscreenDisplay(const DisplayMode& mode) {
     gDisplay.offscreen = true;
@@ -151,13 +167,16 @@ void useOffscreenDisplay(const DisplayMode& mode) {
 }
 
 bool registerWindowClass(const char* className, WindowProc proc) {
-    if (!className || !*className || !proc) return false;
+    if (!className || !*className || !proc)
+        return false;
     if (!gDisplay.videoReady) {
-        if (gDisplay.offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        if (gDisplay.offscreen)
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
         // A message box over the show must not minimise it and drop the display mode.
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-        if (!ensureEvents() || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        if (!ensureEvents() || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return false;
         gDisplay.videoReady = true;
     }
     gDisplay.proc = proc;
@@ -165,19 +184,22 @@ bool registerWindowClass(const char* className, WindowProc proc) {
 }
 
 bool currentDisplayMode(DisplayMode& mode) {
-    if (!gDisplay.videoReady) return false;
+    if (!gDisplay.videoReady)
+        return false;
     if (gDisplay.offscreen) {
         mode = gDisplay.offscreenMode;
         return true;
     }
     SDL_DisplayMode desktop;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0)
+        return false;
     mode = {desktop.w, desktop.h, bitsPerPixel(desktop.format)};
     return true;
 }
 
 bool changeDisplayMode(const DisplayMode& mode) {
-    if (!gDisplay.videoReady) return false;
+    if (!gDisplay.videoReady)
+        return false;
     if (gDisplay.offscreen) {
         const DisplayMode& only = gDisplay.offscreenMode;
         return mode.width == only.width && mode.height == only.height &&
@@ -188,7 +210,8 @@ bool changeDisplayMode(const DisplayMode& mode) {
     int count = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode candidate;
-        if (SDL_GetDisplayMode(0, i, &candidate) != 0) continue;
+        if (SDL_GetDisplayMode(0, i, &candidate) != 0)
+            continue;
         if (candidate.w == mode.width && candidate.h == mode.height &&
             bitsPerPixel(candidate.format) == mode.bitsPerPixel) {
             gDisplay.requestedMode = candidate;
@@ -201,12 +224,13 @@ bool changeDisplayMode(const DisplayMode& mode) {
 }
 
 void showCursor(bool show) {
-    if (gDisplay.videoReady) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    if (gDisplay.videoReady)
+        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
-WindowHandle createWindow(const char*, const char* title, int x, int y, int width,
-                          int height) {
-    if (!gDisplay.videoReady || width <= 0 || height <= 0) return nullptr;
+WindowHandle createWindow(const char*, const char* title, int x, int y, int width, int height) {
+    if (!gDisplay.videoReady || width <= 0 || height <= 0)
+        return nullptr;
     auto* window = new WindowRecord;
     window->title = title ? title : "";
     window->x = x;
@@ -218,12 +242,16 @@ WindowHandle createWindow(const char*, const char* title, int x, int y, int widt
     return window;
 }
 
-DeviceHandle deviceOf(WindowHandle window) { return window ? &window->device : nullptr; }
+DeviceHandle deviceOf(WindowHandle window) {
+    return window ? &window->device : nullptr;
+}
 
 int choosePixelFormat(DeviceHandle device, const PixelFormat& format) {
-    if (!device || !gDisplay.videoReady) return 0;
+    if (!device || !gDisplay.videoReady)
+        return 0;
     int channel = format.colorBits >= 24 ? 8 : format.colorBits >= 15 ? 5 : 0;
-    if (channel == 0) return 0;
+    if (channel == 0)
+        return 0;
     bool ok = SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel) == 0 &&
               SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel) == 0 &&
               SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel) == 0 &&
@@ -235,77 +263,97 @@ int choosePixelFormat(DeviceHandle device, const PixelFormat& format) {
 }
 
 bool setPixelFormat(DeviceHandle device, int formatIndex, const PixelFormat&) {
-    if (!device || formatIndex != 1) return false;
+    if (!device || formatIndex != 1)
+        return false;
     WindowRecord* window = device->window;
-    if (window->sdl) return false;
+    if (window->sdl)
+        return false;
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
-    if (gDisplay.modeRequested) flags |= SDL_WINDOW_FULLSCREEN;
+    if (gDisplay.modeRequested)
+        flags |= SDL_WINDOW_FULLSCREEN;
     window->sdl = SDL_CreateWindow(window->title.c_str(), window->x, window->y, window->width,
                                    window->height, flags);
-    if (!window->sdl) return false;
+    if (!window->sdl)
+        return false;
     SDL_SetWindowData(window->sdl, "record", window);
-    if (gDisplay.modeRequested) SDL_SetWindowDisplayMode(window->sdl, &gDisplay.requestedMode);
+    if (gDisplay.modeRequested)
+        SDL_SetWindowDisplayMode(window->sdl, &gDisplay.requestedMode);
     return true;
 }
 
 ContextHandle createContext(DeviceHandle device) {
-    if (!device || !device->window->sdl) return nullptr;
+    if (!device || !device->window->sdl)
+        return nullptr;
     SDL_GLContext gl = SDL_GL_CreateContext(device->window->sdl);
-    if (!gl) return nullptr;
+    if (!gl)
+        return nullptr;
     return new ContextRecord{gl};
 }
 
 bool makeCurrent(DeviceHandle device, ContextHandle context) {
-    if (!device || !device->window->sdl || !context) return false;
+    if (!device || !device->window->sdl || !context)
+        return false;
     return SDL_GL_MakeCurrent(device->window->sdl, context->gl) == 0;
 }
 
 void showWindow(WindowHandle window) {
-    if (!window || !window->sdl) return;
+    if (!window || !window->sdl)
+        return;
     SDL_ShowWindow(window->sdl);
     SDL_RaiseWindow(window->sdl);
 }
 
 bool swapBuffers(DeviceHandle device) {
-    if (!device || !device->window->sdl) return false;
+    if (!device || !device->window->sdl)
+        return false;
     SDL_GL_SwapWindow(device->window->sdl);
     ++device->presented;
     return true;
 }
 
-int64_t framesPresented(DeviceHandle device) { return device ? device->presented : 0; }
+int64_t framesPresented(DeviceHandle device) {
+    return device ? device->presented : 0;
+}
 
 bool peekMessage(Message& message) {
-    if (!ensureEvents()) return false;
+    if (!ensureEvents())
+        return false;
     // Not SDL_PollEvent: it answers "none" once per batch even when events are pending.
     SDL_PumpEvents();
     SDL_Event event;
-    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 1) return false;
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 1)
+        return false;
     message = translate(event);
     return true;
 }
 
 long dispatchMessage(const Message& message) {
-    if (message.type == MessageType::quit) return 0;
+    if (message.type == MessageType::quit)
+        return 0;
     // A close request from the system (SIGINT, SIGTERM) reaches the procedure even when
     // no window could be made, so that the program can still be ended that way.
-    if (gDisplay.proc) return gDisplay.proc(message.window, message);
+    if (gDisplay.proc)
+        return gDisplay.proc(message.window, message);
     return defaultWindowProc(message.window, message);
 }
 
 void postQuitMessage() {
-    if (!ensureEvents()) return;
+    if (!ensureEvents())
+        return;
     SDL_Event event{};
     event.type = gDisplay.quitEvent;
     SDL_PushEvent(&event);
 }
 
 void postMessage(const Message& message) {
-    if (!ensureEvents()) return;
+    if (!ensureEvents())
+        return;
     SDL_Event event{};
     Uint32 id = sdlWindowId(message.window);
     switch (message.type) {
-        case MessageType::quit: event.type = gDisplay.quitEvent; break;
+        case MessageType::quit:
+            event.type = gDisplay.quitEvent;
+            break;
         case MessageType::keyDown:
             event.type = SDL_KEYDOWN;
             event.key.windowID = id;
@@ -319,18 +367,20 @@ void postMessage(const Message& message) {
         case MessageType::eraseBackground:
             event.type = SDL_WINDOWEVENT;
             event.window.windowID = id;
-            event.window.event = message.type == MessageType::close ? SDL_WINDOWEVENT_CLOSE
-                                 : message.type == MessageType::size
-                                     ? SDL_WINDOWEVENT_SIZE_CHANGED
-                                     : SDL_WINDOWEVENT_EXPOSED;
+            event.window.event = message.type == MessageType::close  ? SDL_WINDOWEVENT_CLOSE
+                                 : message.type == MessageType::size ? SDL_WINDOWEVENT_SIZE_CHANGED
+                                                                     : SDL_WINDOWEVENT_EXPOSED;
             break;
-        case MessageType::other: event.type = gDisplay.otherEvent; break;
+        case MessageType::other:
+            event.type = gDisplay.otherEvent;
+            break;
     }
     SDL_PushEvent(&event);
 }
 
 bool keyDownOrPressedSinceLastQuery(Key key) {
-    if (key != Key::escape || !ensureEvents()) return false;
+    if (key != Key::escape || !ensureEvents())
+        return false;
     SDL_PumpEvents();
     bool down = gDisplay.videoReady && SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE];
     return gDisplay.escapePressed.exchange(false) || down;
@@ -340,6 +390,8 @@ bool keyDownOrPressedSinceLastQuery(Key key) {
 
 namespace platform {
 
-SDL_Window* sdlWindowOf(WindowHandle window) { return window ? window->sdl : nullptr; }
+SDL_Window* sdlWindowOf(WindowHandle window) {
+    return window ? window->sdl : nullptr;
+}
 
 }  // namespace platform

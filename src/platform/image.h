@@ -14,7 +14,7 @@
 namespace platform {
 
 class DecodedImage {
-public:
+  public:
     DecodedImage() = default;
     ~DecodedImage();
     DecodedImage(const DecodedImage&) = delete;
@@ -32,7 +32,7 @@ public:
     const uint8_t* topRow() const { return topRow_; }
     ptrdiff_t pitch() const { return pitch_; }
 
-private:
+  private:
     void* surface_ = nullptr;
     int width_ = 0;
     int height_ = 0;

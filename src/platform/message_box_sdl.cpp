@@ -15,11 +15,17 @@ void* gSinkUser = nullptr;
 bool isUtf8(const char* text) {
     auto* p = reinterpret_cast<const unsigned char*>(text);
     while (*p) {
-        int extra = *p < 0x80 ? 0 : (*p >> 5) == 0x6 ? 1 : (*p >> 4) == 0xE ? 2 : (*p >> 3) == 0x1E ? 3 : -1;
-        if (extra < 0) return false;
+        int extra = *p < 0x80           ? 0
+                    : (*p >> 5) == 0x6  ? 1
+                    : (*p >> 4) == 0xE  ? 2
+                    : (*p >> 3) == 0x1E ? 3
+                                        : -1;
+        if (extra < 0)
+            return false;
         ++p;
         for (int i = 0; i < extra; ++i, ++p) {
-            if ((*p >> 6) != 0x2) return false;
+            if ((*p >> 6) != 0x2)
+                return false;
         }
     }
     return true;
@@ -33,7 +39,8 @@ int showMessageBox(WindowHandle owner, const char* text, const char* title, Mess
     request.text = text && isUtf8(text) ? text : "";
     request.title = title && isUtf8(title) ? title : "";
     request.icon = icon;
-    if (gSink) return gSink(request, gSinkUser);
+    if (gSink)
+        return gSink(request, gSinkUser);
 
     Uint32 flags = icon == MessageBoxIcon::error ? SDL_MESSAGEBOX_ERROR : 0;
     if (SDL_ShowSimpleMessageBox(flags, request.title, request.text, sdlWindowOf(owner)) != 0) {

@@ -10,7 +10,9 @@ using platform::MessageType;
 namespace {
 
 int gDrawn = 0;
-void countFrame() { ++gDrawn; }
+void countFrame() {
+    ++gDrawn;
+}
 
 void post(MessageType type, Key key = Key::other) {
     Message m;
@@ -23,7 +25,8 @@ void post(MessageType type, Key key = Key::other) {
 }  // namespace
 
 TEST_F(ShowTest, OneMessagePerPassAndQuitEndsOnlyWhenReached) {
-    for (int i = 0; i < 3; ++i) post(MessageType::other);
+    for (int i = 0; i < 3; ++i)
+        post(MessageType::other);
     platform::postQuitMessage();
     int64_t before = platform::framesPresented(window->hDC);
 
@@ -54,7 +57,8 @@ TEST_F(ShowTest, LoopRunsUntilTheQuitMessageIsTaken) {
 
 TEST_F(ShowTest, EscapeIsSeenThroughTheKeyStateBeforeTheWindowProcedure) {
     gDrawn = 0;
-    for (int i = 0; i < 5; ++i) post(MessageType::other);
+    for (int i = 0; i < 5; ++i)
+        post(MessageType::other);
     post(MessageType::keyDown, Key::escape);
     runFrameLoop(*window, countFrame);
     EXPECT_EQ(gDrawn, 0) << "the first Escape test already sees the queued press";

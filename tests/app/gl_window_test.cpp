@@ -23,8 +23,10 @@ Message message(MessageType type, Key key = Key::other) {
 // message.
 bool takeAndDispatch() {
     Message m;
-    if (!platform::peekMessage(m)) return true;
-    if (m.type == MessageType::quit) return false;
+    if (!platform::peekMessage(m))
+        return true;
+    if (m.type == MessageType::quit)
+        return false;
     platform::dispatchMessage(m);
     return true;
 }

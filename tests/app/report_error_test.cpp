@@ -8,7 +8,8 @@ TEST(ReportError, FormatsToStandardOutputAndABox) {
     MessageSink sink;
     testing::internal::CaptureStdout();
     reportError("Texture load: Failed to open the file %s!", "x.tga");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Texture load: Failed to open the file x.tga!");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Texture load: Failed to open the file x.tga!");
     ASSERT_EQ(sink.boxes.size(), 1u);
     EXPECT_EQ(sink.boxes[0].text, "Texture load: Failed to open the file x.tga!");
     EXPECT_EQ(sink.boxes[0].title, "Error");

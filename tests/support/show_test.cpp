@@ -11,13 +11,18 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 
-MessageSink::MessageSink() { platform::setMessageBoxSink(record, this); }
+MessageSink::MessageSink() {
+    platform::setMessageBoxSink(record, this);
+}
 
-MessageSink::~MessageSink() { platform::setMessageBoxSink(nullptr, nullptr); }
+MessageSink::~MessageSink() {
+    platform::setMessageBoxSink(nullptr, nullptr);
+}
 
 std::vector<std::string> MessageSink::texts() const {
     std::vector<std::string> result;
-    for (const RecordedBox& box : boxes) result.push_back(box.text);
+    for (const RecordedBox& box : boxes)
+        result.push_back(box.text);
     return result;
 }
 
@@ -27,7 +32,9 @@ int MessageSink::record(const platform::MessageBoxRequest& request, void* user) 
     return platform::kMessageBoxOk;
 }
 
-void useManualClock() { platform::useManualCounter(kTicksPerSecond, kTwelveDays); }
+void useManualClock() {
+    platform::useManualCounter(kTicksPerSecond, kTwelveDays);
+}
 
 void advanceClock(double seconds) {
     platform::advanceManualCounter(static_cast<int64_t>(seconds * kTicksPerSecond + 0.5));
@@ -57,7 +64,8 @@ void ShowTest::SetUp() {
     ASSERT_NE(window->hRC, nullptr) << "no OpenGL context on the offscreen display";
     // Showing the window queues messages of its own; tests start from an empty queue.
     platform::Message pending;
-    while (platform::peekMessage(pending)) platform::dispatchMessage(pending);
+    while (platform::peekMessage(pending))
+        platform::dispatchMessage(pending);
 }
 
 TempDir::TempDir() {
@@ -72,5 +80,6 @@ TempDir::~TempDir() {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }

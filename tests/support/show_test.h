@@ -20,7 +20,7 @@ struct RecordedBox {
 
 // Records every message box while it lives, instead of showing it.
 class MessageSink {
-public:
+  public:
     MessageSink();
     ~MessageSink();
     MessageSink(const MessageSink&) = delete;
@@ -29,7 +29,7 @@ public:
     std::vector<RecordedBox> boxes;
     std::vector<std::string> texts() const;
 
-private:
+  private:
     static int record(const platform::MessageBoxRequest& request, void* user);
 };
 
@@ -52,7 +52,7 @@ Rgba pixelAt(int x, int y);
 // Each test runs in a process of its own: the window, the context and every program-wide
 // value start fresh.
 class ShowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
 
     MessageSink sink;
@@ -61,13 +61,13 @@ protected:
 
 // A temporary folder removed with the object; files of the test go there.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     std::string path(const std::string& name) const { return root_ + "/" + name; }
     const std::string& root() const { return root_; }
 
-private:
+  private:
     std::string root_;
 };
 
