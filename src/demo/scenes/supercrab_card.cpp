@@ -1,0 +1,9 @@
+// Scene 4: the supercrab card over the whole screen for a little over two seconds.
+#include "demo/assets.h"
+#include "demo/scenes/scene_common.h"
+#include "demo/scenes/scenes.h"
+
+bool sceneSupercrabCard() {
+    static CardScene scene{startedClock()};
+    return runCardScene(scene, sprSupercrab, 2.0f);
+}

@@ -1,0 +1,221 @@
+// What each scene shows, and when, on colour-coded pictures.
+#include <cmath>
+
+#include "audio/music_stream.h"
+#include "demo/assets.h"
+#include "demo/demo.h"
+#include "gfx/blob_field.h"
+#include "gfx/sprite.h"
+#include "platform/display.h"
+#include "support/timeline.h"
+
+namespace {
+
+int aliveBlobs() {
+    int alive = 0;
+    for (const Blob& blob : gBlobField->blobs)
+        alive += blob.alive ? 1 : 0;
+    return alive;
+}
+
+bool sineAbove(float factor, double t) {
+    return std::sin(static_cast<double>(factor * static_cast<float>(t))) > 0;
+}
+
+}  // namespace
+
+TEST_F(TimelineTest, TitleCardFillsTheScreen) {
+    startShow(60);
+    enterScene(0);
+    playUntil(2.5);
+    EXPECT_TRUE(shows(400, 300, "tittel.png"));
+    EXPECT_TRUE(shows(5, 5, "tittel.png"));
+    EXPECT_TRUE(shows(794, 594, "tittel.png"));
+    EXPECT_TRUE(sink.boxes.empty());
+}
+
+TEST_F(TimelineTest, WideBackdropBubblesAndPipeInTheirWindows) {
+    startShow(60);
+    enterScene(1);
+    playUntil(1);
+    EXPECT_TRUE(shows(300, 200, "bg1.png"));
+    EXPECT_TRUE(shows(100, 580, "bg1.png"));
+    playUntil(3);  // the old man has risen 181 pixels; the first bubble shows over him
+    EXPECT_TRUE(shows(300, 200, "boble1.png"));
+    EXPECT_TRUE(shows(430, 200, "bg1.png"));
+    EXPECT_TRUE(shows(300, 520, "gubb.png"));
+    playUntil(5);
+    EXPECT_TRUE(shows(430, 200, "boble2.png"));
+    EXPECT_TRUE(shows(300, 200, "bg1.png"));
+    playUntil(7);
+    EXPECT_TRUE(shows(430, 200, "bg1.png"));
+    EXPECT_FLOAT_EQ(sprGubb->angle, 10.0f * static_cast<float>(std::sin(7.0)));
+    EXPECT_EQ(sprGubb->centerY, 350);
+    playUntil(9);
+    EXPECT_EQ(sprBg1->centerX, 400 + 119) << "one pixel for each frame with 6 < t < 8";
+    EXPECT_EQ(sprGubb->centerX, 300 + 59) << "one pixel for each frame with 7 < t < 8";
+    playUntil(11);
+    EXPECT_EQ(sprRor->centerX, -135 + 2 * 119) << "two pixels for each frame with 8 < t < 10";
+    EXPECT_TRUE(shows(100, 580, "ror.png"));
+}
+
+TEST_F(TimelineTest, WideBackdropBoundsAreStrict) {
+    startShow(4);  // frames land exactly on 2, 4, 6 and 8 seconds
+    enterScene(1);
+    for (double t : {2.0, 4.0, 6.0}) {
+        playUntil(t);
+        EXPECT_TRUE(shows(300, 200, "bg1.png")) << "no bubble at t = " << t;
+        EXPECT_TRUE(shows(430, 200, "bg1.png")) << "no bubble at t = " << t;
+    }
+    playUntil(8);
+    EXPECT_EQ(sprBg1->centerX, 400 + 7) << "slides only on the frames of 6 < t < 8";
+    EXPECT_TRUE(shows(100, 580, "bg1.png")) << "the pipe shows only after t = 8";
+}
+
+TEST_F(TimelineTest, OldManArrivesInTheCornerOnlyAtHighFrameRates) {
+    startShow(240);
+    enterScene(1);
+    playUntil(10.5);
+    EXPECT_EQ(sprRor->centerX, 129) << "steps of two from -135 stop at the first value >= 128";
+    playUntil(15);
+    EXPECT_EQ(sprGubb->centerX, 120);
+    EXPECT_EQ(sprGubb->centerY, 150) << "dropped 30 pixels once, on arrival";
+    EXPECT_EQ(sprGubb->drawWidth, 99) << "shrunk once: floor(100 * 0.99)";
+}
+
+TEST_F(TimelineTest, OldManNeverArrivesAtThirtyFramesASecond) {
+    startShow(30);
+    enterScene(1);
+    playUntil(15);
+    EXPECT_EQ(sprGubb->centerX, 300 + 29 - 120);
+    EXPECT_EQ(sprGubb->drawWidth, 100);
+    EXPECT_EQ(sprRor->centerX, -135 + 2 * 59);
+}
+
+TEST_F(TimelineTest, PartyBubblesFollowEachOtherThenTheFigureFlips) {
+    startShow(60);
+    enterScene(2);
+    playUntil(1);
+    EXPECT_TRUE(shows(100, 400, "gubb_flip.png"));
+    EXPECT_TRUE(shows(400, 200, "demoscenerad.jpg"));
+    playUntil(3);
+    EXPECT_TRUE(shows(400, 200, "boble3.png"));
+    playUntil(6);
+    EXPECT_TRUE(shows(400, 400, "boble4.png"));
+    EXPECT_TRUE(shows(400, 200, "demoscenerad.jpg"));
+    playUntil(10);
+    EXPECT_TRUE(shows(430, 380, "boble5.png"));
+    EXPECT_TRUE(shows(365, 415, "demoscenerad.jpg")) << "the fourth bubble is gone";
+    EXPECT_TRUE(shows(100, 400, "gubb_flip.png"));
+    for (double t : {15.0, 15.1, 15.2, 15.3}) {
+        playUntil(t);
+        EXPECT_TRUE(shows(300, 400, sineAbove(20, t) ? "oks_opp.png" : "oks_ned.png"));
+        EXPECT_TRUE(shows(100, 400, "demoscenerad.jpg")) << "the old man is gone";
+    }
+}
+
+TEST_F(TimelineTest, CrabTalksOnWhiteWithTwoBubbles) {
+    startShow(60);
+    enterScene(3);
+    EXPECT_TRUE(shows(400, 350, "krabbesnakk2.png")) << "sin(0) is not above 0";
+    for (double t : {0.5, 0.55, 0.6, 0.65}) {
+        playUntil(t);
+        EXPECT_TRUE(showsColor(5, 5, kWhite));
+        EXPECT_TRUE(shows(400, 350, sineAbove(30, t) ? "krabbesnakk1.png" : "krabbesnakk2.png"));
+        EXPECT_TRUE(showsColor(400, 205, kWhite));
+    }
+    playUntil(1.5);
+    EXPECT_TRUE(shows(400, 205, "boble6.png"));
+    playUntil(2.25);
+    EXPECT_TRUE(showsColor(400, 205, kWhite));
+    EXPECT_TRUE(showsColor(400, 260, kWhite));
+    playUntil(3);
+    EXPECT_TRUE(shows(400, 260, "boble7.png"));
+    EXPECT_TRUE(shows(400, 200, "krabbesnakk1.png") == false);
+    playUntil(4.5);
+    EXPECT_TRUE(showsColor(400, 260, kWhite));
+}
+
+TEST_F(TimelineTest, SupercrabCardFillsTheScreen) {
+    startShow(60);
+    enterScene(4);
+    playUntil(1);
+    EXPECT_TRUE(shows(400, 300, "supercrab.png"));
+    EXPECT_TRUE(shows(5, 594, "supercrab.png"));
+}
+
+TEST_F(TimelineTest, BlobBurstFromTheCentreBetweenThreeAndFiveSeconds) {
+    startShow(60);
+    enterScene(1);  // scene 1 leaves the old man turned and shrunk
+    sprGubb->angle = 33;
+    sprGubb->drawWidth = 7;
+    enterScene(5);
+    playUntil(1);
+    EXPECT_TRUE(showsColor(5, 5, kWhite));
+    EXPECT_TRUE(shows(150, 550, "gubb.png")) << "upright, at half its picture size";
+    EXPECT_EQ(sprGubb->angle, 0);
+    EXPECT_TRUE(showsColor(400, 400, kWhite));
+    EXPECT_TRUE(showsColor(400, 300, kWhite));
+    EXPECT_EQ(aliveBlobs(), 0);
+    playUntil(2.5);
+    EXPECT_TRUE(shows(400, 400, "krabbe1.png"));
+    EXPECT_TRUE(shows(150, 550, "gubb.png"));
+    playUntil(3);
+    EXPECT_EQ(aliveBlobs(), 0) << "t = 3 exactly spawns nothing";
+    EXPECT_TRUE(shows(150, 550, "gubb.png"));
+    playUntil(4);
+    EXPECT_EQ(aliveBlobs(), 3 * 60) << "three blobs on each frame with 3 < t <= 4";
+    EXPECT_TRUE(showsColor(400, 300, kBlobRed)) << "this frame's blobs sit at the centre";
+    EXPECT_TRUE(shows(100, 590, "gubbkropp.png"));
+    playUntil(5.5);
+    const int burst = aliveBlobs();
+    EXPECT_EQ(burst, 3 * 119) << "spawning stops before t = 5";
+    playUntil(6.9);
+    EXPECT_EQ(aliveBlobs(), burst) << "blobs live four seconds; none is spawned after 5";
+}
+
+TEST_F(TimelineTest, CrowdFlickersThenTheCardSpins) {
+    startShow(60);
+    enterScene(6);
+    EXPECT_TRUE(shows(400, 300, "Scenefolk_02.png")) << "sin(0) is not above 0";
+    for (double t : {3.0, 3.1, 3.2}) {
+        playUntil(t);
+        EXPECT_TRUE(shows(400, 300, sineAbove(20, t) ? "Scenefolk_01.png" : "Scenefolk_02.png"));
+    }
+    playUntil(6.0);
+    EXPECT_FALSE(showsColor(400, 300, colorOf("savedtheday.png"))) << "crowd until t > 6";
+    playUntil(6.5);
+    EXPECT_FLOAT_EQ(sprSavedTheDay->angle, 1300.0f);
+    EXPECT_TRUE(shows(400, 300, "savedtheday.png"));
+    EXPECT_TRUE(showsColor(3, 3, kWhite)) << "the turned card leaves the corners to the backdrop";
+}
+
+class CardAngleTest : public TimelineTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CardAngleTest, CardAngleDependsOnlyOnTime) {
+    startShow(GetParam());
+    enterScene(6);
+    playUntil(6.5);
+    EXPECT_FLOAT_EQ(sprSavedTheDay->angle, 1300.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(FrameRates, CardAngleTest, ::testing::Values(10, 30, 60, 240));
+
+TEST_F(TimelineTest, CreditsThenTheQuitMessageAndNothingDrawn) {
+    startShow(60);
+    enterScene(7);
+    playUntil(4);
+    EXPECT_TRUE(shows(400, 300, "credits.png"));
+    playUntil(5);
+    EXPECT_EQ(gSceneIndex, 7) << "5.0 exactly does not end the scene";
+    playUntil(5.0 + 1.0 / 60);
+    EXPECT_EQ(gSceneIndex, 8);
+    EXPECT_TRUE(shows(400, 300, "credits.png")) << "the last frame is still drawn in full";
+    platform::Message m;
+    while (platform::peekMessage(m))
+        ASSERT_NE(m.type, platform::MessageType::quit);
+    renderFrame();
+    EXPECT_TRUE(showsColor(400, 300, kBlack));
+    ASSERT_TRUE(platform::peekMessage(m));
+    EXPECT_EQ(m.type, platform::MessageType::quit);
+}

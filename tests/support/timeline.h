@@ -1,0 +1,50 @@
+// Timeline tests: the whole start-up on colour-coded pictures (each a solid colour of known
+// size), then frames drawn one clock tick apart at a chosen frame rate.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/show_test.h"
+
+struct TestPicture {
+    const char* file;
+    int width;
+    int height;
+    Rgba color;
+};
+const std::vector<TestPicture>& testPictures();
+Rgba colorOf(const std::string& file);
+
+// Writes every picture but the `missing` ones, and a short soundtrack, into `dir`.
+void writeShowFiles(const std::string& dir, const std::vector<std::string>& missing = {});
+
+class TimelineTest : public ShowTest {
+  protected:
+    void TearDown() override;
+
+    // Start-up in a folder of test pictures, on a clock of `fps` ticks a second.
+    void startShow(int fps, const std::vector<std::string>& missing = {});
+
+    // Skips the scenes before `scene` (two frames each) and draws its first frame.
+    void enterScene(int scene);
+
+    // Draws frames one tick apart until the one at scene time `t`, rounded to whole frames.
+    void playUntil(double t);
+
+    // The scene time of the frame drawn last.
+    double sceneTime() const { return static_cast<double>(sceneFrame) / fps; }
+
+    // Whether the pixel shows the picture's colour (JPEG colours need a wider tolerance).
+    ::testing::AssertionResult shows(int x, int y, const std::string& file);
+    ::testing::AssertionResult showsColor(int x, int y, Rgba color);
+
+    TempDir dir;
+    std::string previousDir;
+    int fps = 60;
+    int64_t sceneFrame = 0;
+};
+
+constexpr Rgba kWhite{255, 255, 255, 255};
+constexpr Rgba kBlack{0, 0, 0, 255};
+constexpr Rgba kBlobRed{255, 0, 0, 255};
