@@ -8,6 +8,7 @@ import ctypes
 import ctypes.util
 import os
 import re
+import shutil
 import signal
 import subprocess
 import tempfile
@@ -17,6 +18,57 @@ SOURCE_DIR = os.environ.get("HOPSASA_SOURCE_DIR",
                             os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BUILD_DIR = os.environ.get("HOPSASA_BUILD_DIR", os.path.join(SOURCE_DIR, "build"))
 PROGRAM = os.path.join(BUILD_DIR, "hopsasa")
+
+CONVERT = "/usr/bin/convert"
+
+# Seconds each scene lasts, in play order.
+DURATIONS = [5, 15, 20, 5, 2, 7, 13, 5]
+
+# Colour-coded pictures: each a solid colour; the title card is red above, blue below.
+PICTURES = {
+    "loading.png": (64, 32, "rgb(40,80,120)"), "tittel.png": None,
+    "boble1.png": (100, 50, "rgb(255,255,0)"), "boble2.png": (100, 50, "rgb(0,255,255)"),
+    "boble3.png": (100, 50, "rgb(255,0,255)"), "boble4.png": (100, 50, "rgb(128,0,0)"),
+    "boble5.png": (100, 50, "rgb(0,128,0)"), "boble6.png": (100, 50, "rgb(0,0,128)"),
+    "boble7.png": (100, 50, "rgb(128,128,0)"), "bg1.png": (64, 16, "rgb(0,0,255)"),
+    "storhallen.png": (8, 8, "rgb(10,10,10)"), "gubbhode.png": (8, 8, "rgb(20,20,20)"),
+    "gubbkropp.png": (160, 160, "rgb(128,0,128)"), "gubb.png": (200, 200, "rgb(0,255,0)"),
+    "gubb_flip.png": (120, 120, "rgb(0,128,128)"), "ror.png": (130, 40, "rgb(255,128,0)"),
+    "demoscenerad.jpg": (32, 32, "rgb(60,60,200)"), "supercrab.png": (32, 32, "rgb(255,0,128)"),
+    "savedtheday.png": (32, 32, "rgb(128,255,0)"), "Scenefolk_01.png": (32, 32, "rgb(0,128,255)"),
+    "Scenefolk_02.png": (32, 32, "rgb(255,128,255)"), "ropert1.png": (8, 8, "rgb(30,30,30)"),
+    "ropert2.png": (8, 8, "rgb(40,40,40)"), "oks_opp.png": (160, 160, "rgb(128,128,255)"),
+    "oks_ned.png": (160, 160, "rgb(255,255,128)"), "krabbe1.png": (90, 90, "rgb(100,50,0)"),
+    "krabbe2.png": (90, 90, "rgb(0,100,50)"), "krabbesnakk1.png": (120, 80, "rgb(50,0,100)"),
+    "krabbesnakk2.png": (120, 80, "rgb(150,150,150)"), "credits.png": (32, 32, "rgb(90,200,90)"),
+    "blob.png": (16, 16, "rgb(255,255,255)"),
+}
+
+
+def pixel(png, x, y):
+    out = subprocess.run([CONVERT, png, "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
+                         check=True, capture_output=True, text=True).stdout
+    return tuple(int(v) for v in re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[-1]).groups())
+
+
+def near(a, b, tolerance=10):
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
+
+
+def write_test_show(folder):
+    """Colour-coded pictures of every name the show reads, and a short soundtrack."""
+    for name, spec in PICTURES.items():
+        path = os.path.join(folder, name)
+        if spec is None:
+            subprocess.run([CONVERT, "-size", "32x16", "xc:rgb(255,0,0)", "-size", "32x16",
+                            "xc:rgb(0,0,255)", "-append", "PNG24:" + path], check=True)
+        else:
+            w, h, color = spec
+            kind = "JPEG:" if name.endswith(".jpg") else "PNG24:"
+            subprocess.run([CONVERT, "-size", f"{w}x{h}", "xc:" + color, kind + path],
+                           check=True)
+    shutil.copy(os.path.join(SOURCE_DIR, "tests", "data", "sine-1khz.mp3"),
+                os.path.join(folder, "music.mp3"))
 
 
 def wait_for(condition, timeout, step=0.05):
@@ -99,15 +151,8 @@ class Xvfb:
         x11.XCloseDisplay(display)
 
     def screenshot(self, path):
-        self.run("import", "-window", "root", path)
+        self.run("/usr/bin/import", "-window", "root", path)
         return path
-
-    def pixel(self, png, x, y):
-        """(r, g, b) of one pixel of a screenshot."""
-        out = subprocess.run(["convert", png, "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
-                             check=True, capture_output=True, text=True).stdout
-        m = re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[-1])
-        return tuple(int(v) for v in m.groups())
 
     def stop(self):
         self.process.terminate()
@@ -146,7 +191,3 @@ class Show:
             self.process.send_signal(signal.SIGKILL)
             self.process.wait()
 
-
-# Convert needs the real ImageMagick, not a stand-in earlier on the PATH.
-if os.path.exists("/usr/bin/convert"):
-    os.environ["PATH"] = "/usr/bin:" + os.environ.get("PATH", "")

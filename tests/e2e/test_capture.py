@@ -1,0 +1,123 @@
+"""hopsasa-capture: frame-exact frames and video of the show, and clear errors."""
+import filecmp
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from harness import BUILD_DIR, DURATIONS, near, pixel, write_test_show  # noqa: E402
+
+CAPTURE = os.path.join(BUILD_DIR, "tools", "capture", "hopsasa-capture")
+
+def frames_at(fps):
+    """Frames the show lasts at `fps`: a scene of D seconds ends on frame D * fps + 1."""
+    return sum(d * fps + 2 for d in DURATIONS)
+
+
+class CaptureTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.show = tempfile.mkdtemp(prefix="hopsasa-capture-")
+        write_test_show(cls.show)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.show, ignore_errors=True)
+
+    def capture(self, *args, env=None):
+        return subprocess.run([CAPTURE, *args], cwd=self.show, capture_output=True, text=True,
+                              env=env, timeout=900)
+
+    def out_dir(self):
+        path = tempfile.mkdtemp(prefix="hopsasa-frames-")
+        self.addCleanup(shutil.rmtree, path, True)
+        return path
+
+    def test_frames_are_exact_and_repeatable(self):
+        first, second = self.out_dir(), self.out_dir()
+        run = self.capture("--frames", first, "--fps", "5")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stdout, "", "no message with every file present")
+        names = sorted(os.listdir(first))
+        self.assertEqual(len(names), frames_at(5))
+        self.assertEqual(names[0], "frame_000000.png")
+        self.assertEqual(names[-1], "frame_%06d.png" % (frames_at(5) - 1))
+
+        frame = lambda k: os.path.join(first, "frame_%06d.png" % k)
+        # Scene 0 is frames 0-26, scene 3 frames 206-232, scene 4 frames 233-244 and
+        # scene 7 frames 349-375 at five frames a second.
+        self.assertTrue(near(pixel(frame(10), 400, 100), (255, 0, 0)), "upright: red on top")
+        self.assertTrue(near(pixel(frame(10), 400, 500), (0, 0, 255)))
+        self.assertTrue(near(pixel(frame(215), 5, 5), (255, 255, 255)), "white backdrop")
+        self.assertTrue(near(pixel(frame(215), 400, 205), (0, 0, 128)), "first crab bubble")
+        self.assertTrue(near(pixel(frame(240), 400, 300), (255, 0, 128)), "supercrab card")
+        self.assertTrue(near(pixel(frame(370), 400, 300), (90, 200, 90)), "credits")
+
+        run = self.capture("--frames", second, "--fps", "5")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        match, mismatch, errors = filecmp.cmpfiles(first, second, names, shallow=False)
+        self.assertEqual((mismatch, errors), ([], []))
+
+    def test_frame_count_at_25_frames_a_second(self):
+        out = self.out_dir()
+        run = self.capture("--frames", out, "--fps", "25")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(len(os.listdir(out)), frames_at(25))
+        self.assertIn("captured %d frames" % frames_at(25), run.stderr)
+
+    def test_video_holds_every_frame_and_the_soundtrack(self):
+        video = os.path.join(self.out_dir(), "show.mp4")
+        run = self.capture("--video", video, "--fps", "5", "--size", "640x360")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        probe = json.loads(subprocess.run(
+            ["ffprobe", "-v", "error", "-show_streams", "-show_format", "-count_frames",
+             "-of", "json", video], check=True, capture_output=True, text=True).stdout)
+        streams = {s["codec_type"]: s for s in probe["streams"]}
+        v = streams["video"]
+        self.assertEqual((v["codec_name"], v["width"], v["height"], v["pix_fmt"]),
+                         ("h264", 640, 360, "yuv420p"))
+        self.assertEqual(int(v["nb_read_frames"]), frames_at(5))
+        self.assertIn("audio", streams, "the soundtrack is muxed")
+        self.assertEqual(streams["audio"]["codec_name"], "aac")
+        self.assertAlmostEqual(float(probe["format"]["duration"]), frames_at(5) / 5, delta=0.3)
+
+        still = os.path.join(self.out_dir(), "still.png")
+        subprocess.run(["ffmpeg", "-v", "error", "-ss", "2", "-i", video, "-frames:v", "1",
+                        still], check=True)
+        self.assertTrue(near(pixel(still, 320, 60), (255, 0, 0), 40), "upright in the video")
+        self.assertTrue(near(pixel(still, 320, 300), (0, 0, 255), 40))
+        self.assertTrue(near(pixel(still, 20, 180), (0, 0, 0), 20), "pillarbox bars")
+
+    def test_bad_arguments_and_outputs_are_refused_clearly(self):
+        cases = [
+            ([], 2, "give either --frames DIR or --video FILE"),
+            (["--frames"], 2, "'--frames' needs a value"),
+            (["--frames", "/tmp", "--fps", "0"], 2, "--fps takes a whole number"),
+            (["--frames", "/tmp", "--fps", "x"], 2, "--fps takes a whole number"),
+            (["--video", "a.mp4", "--size", "640"], 2, "--size takes WIDTHxHEIGHT"),
+            (["--frames", "/tmp", "--size", "640x360"], 2, "--size is for --video only"),
+            (["--frames", "/tmp", "--video", "a.mp4"], 2, "give either"),
+            (["--bogus", "1"], 2, "unknown option '--bogus'"),
+            (["--frames", "/no/such/folder"], 1, "'/no/such/folder' does not exist"),
+            (["--video", "/no/such/folder/a.mp4"], 1, "does not exist or is not writable"),
+        ]
+        for args, status, message in cases:
+            with self.subTest(args=args):
+                run = self.capture(*args)
+                self.assertEqual(run.returncode, status, run.stderr)
+                self.assertIn(message, run.stderr)
+
+    def test_missing_ffmpeg_is_reported(self):
+        empty = self.out_dir()
+        env = dict(os.environ, PATH=empty)
+        run = self.capture("--video", os.path.join(empty, "a.mp4"), env=env)
+        self.assertEqual(run.returncode, 1)
+        self.assertIn("cannot run ffmpeg", run.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

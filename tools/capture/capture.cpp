@@ -1,0 +1,241 @@
+// hopsasa-capture: the show rendered offscreen, frame-exact, to PNG frames or to a video.
+//
+// The same start-up, sequencer and scenes as the show, on an offscreen 800x600 context that
+// never touches the display mode, with the manual clock moved exactly one frame per frame:
+// frame k is drawn at k / fps seconds after frame 0, however long drawing takes. Message
+// boxes are kept away; the show's messages go to standard output as it prints them, and the
+// progress goes to standard error.
+#include <GL/gl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/gl_window.h"
+#include "demo/demo.h"
+#include "ffmpeg_pipe.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/message_box.h"
+#include "platform/picture_file.h"
+
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+
+const char* const kUsage =
+    "usage: hopsasa-capture --frames DIR [--fps N]\n"
+    "       hopsasa-capture --video FILE [--fps N] [--size WxH]\n"
+    "\n"
+    "Renders the show from the pictures and music.mp3 in the working directory.\n"
+    "  --frames DIR  write DIR/frame_000000.png, ... (DIR must exist)\n"
+    "  --video FILE  encode H.264 video with the soundtrack through ffmpeg\n"
+    "  --fps N       frames per second, 1 to 240 (default 60)\n"
+    "  --size WxH    video frame size; the 4:3 picture is scaled and pillarboxed\n"
+    "                (default 800x600; for example 1280x720 or 1920x1080)\n";
+
+struct Options {
+    std::string framesDir;
+    std::string videoFile;
+    int fps = 60;
+    int videoWidth = kWidth;
+    int videoHeight = kHeight;
+};
+
+bool parseInt(const std::string& text, int low, int high, int& value) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < low || v > high)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+// Returns an empty string when the arguments are good, else what is wrong with them.
+std::string parseArguments(int argc, char** argv, Options& options) {
+    bool sizeGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+            return "help";
+        if (i + 1 >= argc)
+            return "'" + arg + "' needs a value";
+        std::string value = argv[++i];
+        if (arg == "--frames") {
+            options.framesDir = value;
+        } else if (arg == "--video") {
+            options.videoFile = value;
+        } else if (arg == "--fps") {
+            if (!parseInt(value, 1, 240, options.fps))
+                return "--fps takes a whole number from 1 to 240, not '" + value + "'";
+        } else if (arg == "--size") {
+            size_t x = value.find('x');
+            if (x == std::string::npos ||
+                !parseInt(value.substr(0, x), 16, 7680, options.videoWidth) ||
+                !parseInt(value.substr(x + 1), 16, 4320, options.videoHeight) ||
+                options.videoWidth % 2 != 0 || options.videoHeight % 2 != 0)
+                return "--size takes WIDTHxHEIGHT, even numbers, for example 1920x1080, not '" +
+                       value + "'";
+            sizeGiven = true;
+        } else {
+            return "unknown option '" + arg + "'";
+        }
+    }
+    if (options.framesDir.empty() == options.videoFile.empty())
+        return "give either --frames DIR or --video FILE";
+    if (sizeGiven && options.videoFile.empty())
+        return "--size is for --video only";
+    return "";
+}
+
+std::string checkOutput(const Options& options) {
+    if (!options.framesDir.empty()) {
+        struct stat st;
+        if (stat(options.framesDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return "the output folder '" + options.framesDir + "' does not exist";
+        if (access(options.framesDir.c_str(), W_OK) != 0)
+            return "the output folder '" + options.framesDir + "' is not writable";
+        return "";
+    }
+    std::filesystem::path parent = std::filesystem::path(options.videoFile).parent_path();
+    if (parent.empty())
+        parent = ".";
+    if (access(parent.c_str(), W_OK) != 0)
+        return "cannot write '" + options.videoFile + "': the folder '" + parent.string() +
+               "' does not exist or is not writable";
+    return "";
+}
+
+// Boxes are recorded, never shown. Messages that go through reportError are on standard
+// output already; the window set-up's own boxes are printed if the context fails.
+std::vector<std::string> gBoxes;
+int recordBox(const platform::MessageBoxRequest& request, void*) {
+    gBoxes.push_back(std::string(request.title) + ": " + request.text);
+    return platform::kMessageBoxOk;
+}
+
+std::vector<std::string> ffmpegArguments(const Options& options) {
+    const int w = options.videoWidth;
+    const int h = options.videoHeight;
+    std::vector<std::string> args = {"ffmpeg",
+                                     "-hide_banner",
+                                     "-loglevel",
+                                     "error",
+                                     "-y",
+                                     "-f",
+                                     "rawvideo",
+                                     "-pix_fmt",
+                                     "rgb24",
+                                     "-s",
+                                     "800x600",
+                                     "-r",
+                                     std::to_string(options.fps),
+                                     "-i",
+                                     "-"};
+    bool music = access("music.mp3", R_OK) == 0;
+    if (music)
+        args.insert(args.end(), {"-i", "music.mp3"});
+    args.insert(args.end(),
+                {"-vf",
+                 "scale=" + std::to_string(w) + ":" + std::to_string(h) +
+                     ":force_original_aspect_ratio=decrease:flags=lanczos,pad=" +
+                     std::to_string(w) + ":" + std::to_string(h) + ":(ow-iw)/2:(oh-ih)/2",
+                 "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
+                 "-movflags", "+faststart"});
+    // The soundtrack is padded with silence and cut where the frames end, so the video is
+    // exactly as long as the show whatever the length of the music.
+    if (music)
+        args.insert(args.end(), {"-map", "0:v", "-map", "1:a", "-af", "apad", "-shortest", "-c:a",
+                                 "aac", "-b:a", "192k"});
+    args.push_back(options.videoFile);
+    return args;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "hopsasa-capture: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string problem = parseArguments(argc, argv, options);
+    if (problem == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!problem.empty()) {
+        std::fprintf(stderr, "hopsasa-capture: %s\n\n%s", problem.c_str(), kUsage);
+        return 2;
+    }
+    problem = checkOutput(options);
+    if (!problem.empty())
+        return fail(problem);
+
+    // The show's soundtrack is muxed from the file; the capture itself plays nothing.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    platform::setMessageBoxSink(recordBox, nullptr);
+    platform::useOffscreenDisplay({kWidth, kHeight, 32});
+    platform::useManualCounter(options.fps, 0);
+
+    gWindow = new GLWindow();
+    if (!gWindow->hRC) {
+        for (const std::string& box : gBoxes)
+            std::printf("%s\n", box.c_str());
+        return fail("no offscreen OpenGL context");
+    }
+    auto* demo = new DemoContext{gWindow, nullptr};
+    initDemo(demo);
+    gDemo = demo;
+
+    FfmpegPipe ffmpeg;
+    if (!options.videoFile.empty()) {
+        std::string error;
+        if (!ffmpeg.start(ffmpegArguments(options), error))
+            return fail("cannot run ffmpeg: " + error);
+    }
+
+    std::vector<uint8_t> bottomUp(kWidth * kHeight * 3);
+    std::vector<uint8_t> frame(kWidth * kHeight * 3);
+    const size_t row = kWidth * 3;
+    int64_t k = 0;
+    for (; gSceneIndex < kSceneCount; ++k) {
+        platform::setManualCounter(k);
+        renderFrame();
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+        for (int y = 0; y < kHeight; ++y)
+            std::memcpy(&frame[y * row], &bottomUp[(kHeight - 1 - y) * row], row);
+
+        if (!options.framesDir.empty()) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(k));
+            std::string path = options.framesDir + name;
+            if (!platform::writePngRgb(path.c_str(), kWidth, kHeight, frame.data()))
+                return fail("cannot write " + path);
+        } else if (!ffmpeg.write(frame.data(), frame.size())) {
+            ffmpeg.finish();
+            return fail("ffmpeg stopped taking frames (see its message above)");
+        }
+        if (k % 30 == 0) {
+            std::fprintf(stderr, "\rcapturing: frame %lld, %.1f s of show, scene %d of %d ",
+                         static_cast<long long>(k), static_cast<double>(k) / options.fps,
+                         gSceneIndex + 1, kSceneCount);
+        }
+    }
+    std::fprintf(stderr, "\rcaptured %lld frames, %.2f s of show at %d frames a second\n",
+                 static_cast<long long>(k), static_cast<double>(k) / options.fps, options.fps);
+
+    if (!options.videoFile.empty() && ffmpeg.finish() != 0)
+        return fail("ffmpeg failed to write '" + options.videoFile + "'");
+    return 0;
+}
