@@ -57,13 +57,13 @@ def near(a, b, tolerance=10):
 
 def write_test_show(folder):
     """Colour-coded pictures of every name the show reads, and a short soundtrack."""
-    for name, spec in PICTURES.items():
+    for name, picture in PICTURES.items():
         path = os.path.join(folder, name)
-        if spec is None:
+        if picture is None:
             subprocess.run([CONVERT, "-size", "32x16", "xc:rgb(255,0,0)", "-size", "32x16",
                             "xc:rgb(0,0,255)", "-append", "PNG24:" + path], check=True)
         else:
-            w, h, color = spec
+            w, h, color = picture
             kind = "JPEG:" if name.endswith(".jpg") else "PNG24:"
             subprocess.run([CONVERT, "-size", f"{w}x{h}", "xc:" + color, kind + path],
                            check=True)
