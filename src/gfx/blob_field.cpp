@@ -2,9 +2,9 @@
 #include "gfx/blob_field.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include "gfx/random.h"
+#include "gfx/screen_draw.h"
 
 namespace {
 
@@ -53,17 +53,8 @@ void BlobField::updateAndDraw() {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, texture->id);
     }
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluOrtho2D(0, 800, 0, 600);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
-    glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // The field's own view: 800x600 with y upwards, whatever the screen size.
+    beginScreenDraw(800, 600, YAxis::up);
 
     for (Blob& blob : blobs) {
         if (!blob.alive)
@@ -97,10 +88,5 @@ void BlobField::updateAndDraw() {
             blob.alive = false;
     }
 
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    endScreenDraw();
 }

@@ -2,11 +2,11 @@
 #include "gfx/sprite.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cmath>
 
 #include "app/report_error.h"
+#include "gfx/screen_draw.h"
 
 int32_t gScreenWidth = 0;
 int32_t gScreenHeight = 0;
@@ -25,21 +25,8 @@ void drawOverlay(const Sprite& sprite) {
         return;
     }
 
-    // Screen pixels: flip y so that (x, y) lands x from the left and y from the top.
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluOrtho2D(0, gScreenWidth, 0, gScreenHeight);
-    glScalef(1, -1, 1);
-    glTranslatef(0, static_cast<GLfloat>(-gScreenHeight), 0);
-
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
-    glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Screen pixels: (x, y) lands x from the left and y from the top.
+    beginScreenDraw(gScreenWidth, gScreenHeight, YAxis::down);
     // An unloaded sprite leaves texturing as it was: normally off, so the quad is flat tint.
     if (sprite.loaded) {
         glEnable(GL_TEXTURE_2D);
@@ -64,12 +51,7 @@ void drawOverlay(const Sprite& sprite) {
     glVertex2i(hw, -hh);
     glEnd();
 
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    endScreenDraw();
 }
 
 void scaleDrawSize(Sprite& sprite, float widthFactor, float heightFactor) {
