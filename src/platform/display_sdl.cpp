@@ -72,14 +72,6 @@ bool ensureEvents() {
     return true;
 }
 
-// Leaving the video subsystem puts every display back into its desktop mode.
-void restoreDesktopMode() {
-    if (gDisplay.videoReady) {
-        gDisplay.videoReady = false;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-}
-
 void onCrashSignal(int sig) {
     // Best effort: the process is going down anyway, and a display left at 800x600 would
     // outlive it.
@@ -93,7 +85,7 @@ void restoreModeOnExit() {
     if (installed)
         return;
     installed = true;
-    std::atexit(restoreDesktopMode);
+    std::atexit([] { restoreDesktopMode(); });
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         std::signal(sig, onCrashSignal);
 }
@@ -156,6 +148,14 @@ Uint32 sdlWindowId(WindowHandle window) {
 }
 
 }  // namespace
+
+// Leaving the video subsystem puts every display back into its desktop mode.
+void restoreDesktopMode() {
+    if (gDisplay.videoReady) {
+        gDisplay.videoReady = false;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+}
 
 long defaultWindowProc(WindowHandle, const Message&) {
     return 0;

@@ -1,6 +1,9 @@
 // Message boxes on SDL2, with the sink that tests and tools install.
 #include <SDL.h>
 
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 
 #include "platform/message_box.h"
@@ -31,6 +34,32 @@ bool isUtf8(const char* text) {
     return true;
 }
 
+// While a box waits for the user the program takes no messages, so SIGINT and SIGTERM,
+// which normally arrive as a close request, would wait for the box as well. During a box
+// they end the program at once, as cleanly as a signal handler can.
+void endDuringBox(int) {
+    restoreDesktopMode();
+    _exit(0);
+}
+
+class SignalsEndTheProgram {
+  public:
+    SignalsEndTheProgram() {
+        struct sigaction action = {};
+        action.sa_handler = endDuringBox;
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~SignalsEndTheProgram() {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+
+  private:
+    struct sigaction oldInt_ = {};
+    struct sigaction oldTerm_ = {};
+};
+
 }  // namespace
 
 int showMessageBox(WindowHandle owner, const char* text, const char* title, MessageBoxIcon icon) {
@@ -43,6 +72,7 @@ int showMessageBox(WindowHandle owner, const char* text, const char* title, Mess
         return gSink(request, gSinkUser);
 
     Uint32 flags = icon == MessageBoxIcon::error ? SDL_MESSAGEBOX_ERROR : 0;
+    SignalsEndTheProgram whileTheBoxIsOpen;
     if (SDL_ShowSimpleMessageBox(flags, request.title, request.text, sdlWindowOf(owner)) != 0) {
         std::fprintf(stderr, "%s: %s\n", request.title, request.text);
         std::fflush(stderr);

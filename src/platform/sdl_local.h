@@ -10,4 +10,8 @@ namespace platform {
 // The SDL window behind a window handle; null for none.
 SDL_Window* sdlWindowOf(WindowHandle window);
 
+// Puts the display back into the desktop's mode; used at exit and when a signal ends the
+// program. Does nothing the second time.
+void restoreDesktopMode();
+
 }  // namespace platform
