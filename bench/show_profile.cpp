@@ -1,0 +1,306 @@
+// hopsasa-profile: where the show's start-up time, frame time and memory go on this
+// machine, each beside the floor set by the work itself. Prints one JSON object.
+//
+//   hopsasa-profile DATA_DIR            start-up and its floor, frames per scene, memory
+//   hopsasa-profile DATA_DIR --frames N only the frames, at N a second (for callgrind)
+//
+// Runs offscreen at 800x600 (no vsync), with the manual clock moved one frame per frame so
+// every run draws the same frames.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <link.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/gl_window.h"
+#include "demo/assets.h"
+#include "demo/demo.h"
+#include "gfx/render_target.h"
+#include "gfx/sprite.h"
+#include "gfx/texture.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/message_box.h"
+
+// ---- allocation counting ----
+// Every malloc of the main thread while counting is on, and apart those called from the
+// show's own code: this executable, which holds the whole show, is the caller.
+
+extern "C" void* __libc_malloc(size_t);
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* __libc_realloc(void*, size_t);
+extern "C" void __libc_free(void*);
+
+namespace {
+
+thread_local bool tCounting = false;
+long gAllocations = 0;
+long gOwnAllocations = 0;
+uintptr_t gExeStart = 0;
+uintptr_t gExeEnd = 0;
+
+int findExecutable(dl_phdr_info* info, size_t, void*) {
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+        if (ph.p_type != PT_LOAD || !(ph.p_flags & PF_X))
+            continue;
+        gExeStart = info->dlpi_addr + ph.p_vaddr;
+        gExeEnd = gExeStart + ph.p_memsz;
+    }
+    return 1;  // the first object is the executable
+}
+
+void count(void* caller) {
+    if (!tCounting)
+        return;
+    ++gAllocations;
+    auto at = reinterpret_cast<uintptr_t>(caller);
+    if (at >= gExeStart && at < gExeEnd)
+        ++gOwnAllocations;
+}
+
+}  // namespace
+
+extern "C" void* malloc(size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_malloc(size);
+}
+extern "C" void* calloc(size_t n, size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_realloc(p, size);
+}
+void* operator new(size_t size) {
+    count(__builtin_return_address(0));
+    if (void* p = __libc_malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    __libc_free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    __libc_free(p);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const Clock::time_point kProcessStart = Clock::now();
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+int swallowBox(const platform::MessageBoxRequest& request, void*) {
+    std::fprintf(stderr, "message: %s: %s\n", request.title, request.text);
+    return platform::kMessageBoxOk;
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t index = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[index];
+}
+
+// Bytes the driver holds for a texture: every mipmap level, four bytes a texel.
+long textureBytes(GLuint id) {
+    if (id == 0)
+        return 0;
+    glBindTexture(GL_TEXTURE_2D, id);
+    long bytes = 0;
+    for (GLint level = 0;; ++level) {
+        GLint w = 0, h = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
+        if (w == 0 || h == 0)
+            break;
+        bytes += 4L * w * h;
+    }
+    return bytes;
+}
+
+void drawFrame(GLWindow& window) {
+    renderFrame();
+    platform::swapBuffers(window.hDC);
+    glFinish();
+}
+
+struct SceneFrames {
+    std::vector<double> ms;
+    long allocationsAfterFirst = 0;     // anywhere in the process, the driver's included
+    long ownAllocationsAfterFirst = 0;  // made by the show's own code
+};
+
+// The whole timeline, one tick a frame; per scene the frame times and the allocations after
+// its first frame.
+std::vector<SceneFrames> profileFrames(GLWindow& window) {
+    std::vector<SceneFrames> scenes(kSceneCount);
+    int64_t tick = platform::counterValue();
+    int previous = -1;
+    while (gSceneIndex < kSceneCount) {
+        const int scene = gSceneIndex;
+        platform::setManualCounter(++tick);
+        const long before = gAllocations;
+        const long ownBefore = gOwnAllocations;
+        tCounting = scene == previous;
+        auto start = Clock::now();
+        drawFrame(window);
+        double ms = msSince(start);
+        tCounting = false;
+        scenes[scene].ms.push_back(ms);
+        if (scene == previous) {
+            scenes[scene].allocationsAfterFirst += gAllocations - before;
+            scenes[scene].ownAllocationsAfterFirst += gOwnAllocations - ownBefore;
+        }
+        previous = scene;
+    }
+    return scenes;
+}
+
+double bareFrameMs(GLWindow& window) {
+    std::vector<double> ms;
+    for (int i = 0; i < 300; ++i) {
+        auto start = Clock::now();
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        platform::swapBuffers(window.hDC);
+        glFinish();
+        ms.push_back(msSince(start));
+    }
+    return percentile(ms, 0.5);
+}
+
+// GLU's mipmap build of one picture size, on a grey test picture.
+double mipmapMs(int width, int height) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3, 128);
+    GLuint id;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    auto start = Clock::now();
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glFinish();
+    double ms = msSince(start);
+    glDeleteTextures(1, &id);
+    return ms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || chdir(argv[1]) != 0) {
+        std::fprintf(stderr, "usage: hopsasa-profile DATA_DIR [--frames FPS]\n");
+        return 2;
+    }
+    const bool framesOnly = argc >= 4 && std::string(argv[2]) == "--frames";
+    const int fps = framesOnly ? std::max(1, std::atoi(argv[3])) : 60;
+
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    platform::setMessageBoxSink(swallowBox, nullptr);
+    platform::useOffscreenDisplay({800, 600, 32});
+    platform::useManualCounter(fps, 0);
+
+    dl_iterate_phdr(findExecutable, nullptr);
+    struct rusage usage;
+
+    // Start-up as the show runs it, up to its first scene frame on the screen.
+    gWindow = new GLWindow();
+    if (!gWindow->hRC)
+        return 1;
+    const double windowMs = msSince(kProcessStart);
+    getrusage(RUSAGE_SELF, &usage);
+    const long baselineBytes = usage.ru_maxrss * 1024L;
+    auto* demo = new DemoContext{gWindow, nullptr};
+    tCounting = true;
+    initDemo(demo);
+    tCounting = false;
+    const long startupOwnAllocations = gOwnAllocations;
+    gDemo = demo;
+    drawFrame(*gWindow);
+    const double startupMs = msSince(kProcessStart);
+
+    if (framesOnly) {
+        profileFrames(*gWindow);
+        return 0;
+    }
+
+    // Frames of every scene, then the show's peak memory, before the measurements below
+    // load pictures of their own.
+    std::vector<SceneFrames> scenes = profileFrames(*gWindow);
+    const double bareMs = bareFrameMs(*gWindow);
+
+    long texturesBytes = 0;
+    for (const SpriteAsset& asset : kSpriteAssets)
+        texturesBytes += textureBytes((*asset.sprite)->id);
+    texturesBytes += 4L * gScreenTarget->textureWidth * gScreenTarget->textureHeight;
+    texturesBytes += 4L * gSmallTarget->textureWidth * gSmallTarget->textureHeight;
+    getrusage(RUSAGE_SELF, &usage);
+    const long peakBytes = usage.ru_maxrss * 1024L;
+
+    // The floor: each picture read, decoded and mipmapped on its own, and the soundtrack
+    // opened, in a process that is already warm.
+    std::vector<std::string> files = {"loading.png"};
+    for (const SpriteAsset& asset : kSpriteAssets)
+        files.push_back(asset.file);
+    files.push_back("blob.png");
+    std::string pictures;
+    double floorMs = 0;
+    for (const std::string& file : files) {
+        Texture texture;
+        auto start = Clock::now();
+        loadTexture(texture, file.c_str());
+        glFinish();
+        double ms = msSince(start);
+        floorMs += ms;
+        char row[160];
+        std::snprintf(row, sizeof row, "%s\n    {\"file\": \"%s\", \"ms\": %.2f}",
+                      pictures.empty() ? "" : ",", file.c_str(), ms);
+        pictures += row;
+    }
+    auto audioStart = Clock::now();
+    platform::openAudioStream("music.mp3");
+    const double musicMs = msSince(audioStart);
+    floorMs += musicMs;
+
+    const double rescaleMs = mipmapMs(800, 600);
+    const double powerOfTwoMs = mipmapMs(1024, 512);
+
+    std::printf(
+        "{\n  \"startup_ms\": %.1f,\n  \"window_ms\": %.1f,\n  \"floor_ms\": %.1f,\n"
+        "  \"music_open_ms\": %.1f,\n  \"own_allocations_at_startup\": %ld,\n",
+        startupMs, windowMs, floorMs, musicMs, startupOwnAllocations);
+    std::printf("  \"pictures\": [%s\n  ],\n", pictures.c_str());
+    std::printf("  \"mipmaps_800x600_ms\": %.2f,\n  \"mipmaps_1024x512_ms\": %.2f,\n", rescaleMs,
+                powerOfTwoMs);
+    std::printf("  \"bare_frame_ms\": %.3f,\n  \"scenes\": [", bareMs);
+    for (int s = 0; s < kSceneCount; ++s) {
+        std::printf(
+            "%s\n    {\"scene\": %d, \"frames\": %zu, \"median_ms\": %.3f, "
+            "\"p99_ms\": %.3f, \"allocations_after_first_frame\": %ld, "
+            "\"own_allocations_after_first_frame\": %ld}",
+            s ? "," : "", s, scenes[s].ms.size(), percentile(scenes[s].ms, 0.5),
+            percentile(scenes[s].ms, 0.99), scenes[s].allocationsAfterFirst,
+            scenes[s].ownAllocationsAfterFirst);
+    }
+    std::printf(
+        "\n  ],\n  \"textures_bytes\": %ld,\n  \"baseline_rss_bytes\": %ld,\n"
+        "  \"peak_rss_bytes\": %ld\n}\n",
+        texturesBytes, baselineBytes, peakBytes);
+    return 0;
+}
