@@ -3,7 +3,7 @@
 // Every call comes from the main thread; the sound is mixed on the audio system's own
 // thread. Each call sets the error code that audioErrorCode() returns until the next call
 // on the same thread, so a caller can check a call's result and then the code, as with
-// the audio libraries of the desktop systems. Streams are never closed: the show opens
+// the audio libraries of the desktop systems. The show never closes its stream: it opens
 // one and keeps it to the end of the process.
 #pragma once
 
@@ -40,6 +40,11 @@ int audioErrorCode();
 // checked when it is opened, so a stream that opens plays to its end without touching the
 // file again. Returns 0 on failure. Volume starts at 100.
 AudioStream openAudioStream(const char* path);
+
+// Stops the stream if it plays and frees it; its handle names no stream afterwards. The
+// show never closes its one stream; this is for tools that open stream after stream (the
+// fuzz target): closing the newest stream frees its slot for the next open.
+bool closeAudioStream(AudioStream stream);
 
 // Plays the stream once from its beginning, restarting it when it already plays; any
 // other stream stops.

@@ -2,7 +2,7 @@
 // and a ring of the newest mixed samples for the spectrum.
 //
 // What it does not do: more than one stream heard at a time (SDL_mixer plays one music),
-// closing streams or the device (the show keeps both to the end of the process), or
+// closing the device (the show keeps it to the end of the process), or
 // following the device's own rate (SDL converts from the rate asked for).
 //
 // The ring is the one thing shared with the audio thread. It is a sequence lock: the
@@ -167,6 +167,28 @@ bool readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
     return ok;
 }
 
+// Where the sound starts: after the ID3v2 tags at the start of the file, if any. SDL_mixer
+// 2.6.2 copies an ID3v2 text frame with the size the frame claims, whatever the size of its
+// buffer: a hostile tag reads far past it and crashes. The show wants no tags, so the
+// decoder never sees them. The header test is the one SDL_mixer applies, so every tag it
+// would parse is skipped.
+size_t soundStart(const std::vector<uint8_t>& bytes) {
+    constexpr size_t kHeader = 10;
+    size_t pos = 0;
+    while (bytes.size() - pos >= kHeader) {
+        const uint8_t* tag = bytes.data() + pos;
+        if (std::memcmp(tag, "ID3", 3) != 0 || tag[3] == 0xff || tag[4] == 0xff ||
+            ((tag[6] | tag[7] | tag[8] | tag[9]) & 0x80) != 0)
+            break;
+        // A 28-bit size of seven bits a byte, then a footer as long as the header if flagged.
+        const size_t size =
+            (size_t{tag[6]} << 21) | (size_t{tag[7]} << 14) | (size_t{tag[8]} << 7) | tag[9];
+        const size_t length = kHeader + size + ((tag[5] & 0x10) ? kHeader : 0);
+        pos += std::min(length, bytes.size() - pos);
+    }
+    return pos;
+}
+
 }  // namespace
 
 bool initAudioOutput(int sampleRate) {
@@ -212,6 +234,7 @@ AudioStream openAudioStream(const char* path) {
     };
     if (!path || !readWholeFile(path, *bytes))
         return fail(kAudioFileOpen);
+    bytes->erase(bytes->begin(), bytes->begin() + static_cast<ptrdiff_t>(soundStart(*bytes)));
     if (bytes->empty())
         return fail(kAudioFileFormat);
 
@@ -233,6 +256,25 @@ AudioStream openAudioStream(const char* path) {
     gAudio.streams[gAudio.streamCount++] = new StreamRecord{music, bytes, 100};
     return finish(AudioCall::open, static_cast<AudioStream>(gAudio.streamCount), kAudioOk,
                   static_cast<AudioStream>(gAudio.streamCount));
+}
+
+bool closeAudioStream(AudioStream stream) {
+    StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
+    if (!record) {
+        tError = gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised;
+        return false;
+    }
+    // Halts the music first when it plays, so the audio thread is done with the bytes.
+    Mix_FreeMusic(record->music);
+    delete record->bytes;
+    delete record;
+    gAudio.streams[stream - 1] = nullptr;
+    if (gAudio.playing == stream)
+        gAudio.playing = 0;
+    while (gAudio.streamCount > 0 && !gAudio.streams[gAudio.streamCount - 1])
+        --gAudio.streamCount;
+    tError = kAudioOk;
+    return true;
 }
 
 bool playAudioStream(AudioStream stream) {

@@ -20,7 +20,9 @@ class DecodedImage {
     DecodedImage(const DecodedImage&) = delete;
     DecodedImage& operator=(const DecodedImage&) = delete;
 
-    // Decodes the file; 0 on success, non-zero on failure. A null path fails.
+    // Decodes the file; 0 on success, non-zero on failure. A null path fails. PNG, JPEG and
+    // BMP are told apart by content, whatever the name says; any other content fails, and
+    // so does a header that claims more than 16384 pixels a side.
     int load(const char* path);
 
     // Frees the decoded bitmap; the object can load again afterwards.
