@@ -26,15 +26,9 @@ void placeOnce() {
 }  // namespace
 
 bool sceneBlobBurst() {
-    static Stopwatch clock = startedClock();
-    static bool placed = false;
+    static SceneClock scene;
 
-    clock.update();
-    const float t = clock.elapsed;
-    if (!placed) {
-        placeOnce();
-        placed = true;
-    }
+    const float t = beginSceneFrame(scene, placeOnce);
 
     drawWhiteBackdrop();
 
@@ -53,6 +47,5 @@ bool sceneBlobBurst() {
         gBlobField->spawn(400.0f, 300.0f, 2.0f);
     gBlobField->updateAndDraw();
 
-    clock.update();
-    return clock.elapsed > 7.0f;
+    return endSceneFrame(scene, 7.0f);
 }

@@ -28,15 +28,9 @@ void placeOnce() {
 }  // namespace
 
 bool sceneBubblesAndFigure() {
-    static Stopwatch clock = startedClock();
-    static bool placed = false;
+    static SceneClock scene;
 
-    clock.update();
-    const float t = clock.elapsed;
-    if (!placed) {
-        placeOnce();
-        placed = true;
-    }
+    const float t = beginSceneFrame(scene, placeOnce);
 
     drawOverlay(*sprDemosceneRad);
 
@@ -54,6 +48,5 @@ bool sceneBubblesAndFigure() {
         drawOverlay(*(singleSine(20.0f * t) > 0 ? sprOksOpp : sprOksNed));
     }
 
-    clock.update();
-    return clock.elapsed > 20.0f;
+    return endSceneFrame(scene, 20.0f);
 }

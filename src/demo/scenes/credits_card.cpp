@@ -5,6 +5,6 @@
 #include "demo/scenes/scenes.h"
 
 bool sceneCreditsCard() {
-    static CardScene scene{startedClock()};
+    static SceneClock scene;
     return runCardScene(scene, sprCredits, 5.0f);
 }

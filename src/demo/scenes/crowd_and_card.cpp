@@ -5,18 +5,20 @@
 #include "demo/scenes/scenes.h"
 #include "gfx/sprite.h"
 
-bool sceneCrowdAndCard() {
-    static Stopwatch clock = startedClock();
-    static bool fitted = false;
+namespace {
 
-    clock.update();
-    const float t = clock.elapsed;
-    if (!fitted) {
-        fitToScreen(sprSavedTheDay);
-        fitToScreen(sprScenefolk1);
-        fitToScreen(sprScenefolk2);
-        fitted = true;
-    }
+void placeOnce() {
+    fitToScreen(sprSavedTheDay);
+    fitToScreen(sprScenefolk1);
+    fitToScreen(sprScenefolk2);
+}
+
+}  // namespace
+
+bool sceneCrowdAndCard() {
+    static SceneClock scene;
+
+    const float t = beginSceneFrame(scene, placeOnce);
 
     if (t > 6.0f) {
         drawWhiteBackdrop();
@@ -27,6 +29,5 @@ bool sceneCrowdAndCard() {
         drawOverlay(*(singleSine(20.0f * t) > 0 ? sprScenefolk1 : sprScenefolk2));
     }
 
-    clock.update();
-    return clock.elapsed > 13.0f;
+    return endSceneFrame(scene, 13.0f);
 }

@@ -7,10 +7,22 @@
 #include "gfx/solid_cube.h"
 #include "gfx/sprite.h"
 
-Stopwatch startedClock() {
-    Stopwatch clock;
+SceneClock::SceneClock() {
     clock.start();
-    return clock;
+}
+
+float beginSceneFrame(SceneClock& scene, void (*placeOnce)()) {
+    scene.clock.update();
+    if (!scene.placed) {
+        placeOnce();
+        scene.placed = true;
+    }
+    return scene.clock.elapsed;
+}
+
+bool endSceneFrame(SceneClock& scene, float duration) {
+    scene.clock.update();
+    return scene.clock.elapsed > duration;
 }
 
 float singleSine(float x) {
@@ -37,13 +49,12 @@ void drawWhiteBackdrop() {
     drawSolidCube(2.0f);
 }
 
-bool runCardScene(CardScene& scene, Sprite* card, float duration) {
+bool runCardScene(SceneClock& scene, Sprite* card, float duration) {
     scene.clock.update();
-    if (!scene.fitted) {
+    if (!scene.placed) {
         fitToScreen(card);
-        scene.fitted = true;
+        scene.placed = true;
     }
     drawOverlay(*card);
-    scene.clock.update();
-    return scene.clock.elapsed > duration;
+    return endSceneFrame(scene, duration);
 }

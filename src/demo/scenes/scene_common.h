@@ -5,9 +5,22 @@
 
 struct Sprite;
 
-// A stopwatch started now: `static Stopwatch clock = startedClock();` starts a scene's clock
-// on the scene's first call.
-Stopwatch startedClock();
+// A scene's clock and its one-time placement. Held in a function-local static,
+// `static SceneClock scene;` starts the clock on the scene's first call.
+struct SceneClock {
+    SceneClock();
+    Stopwatch clock;
+    bool placed = false;
+};
+
+// The start of a frame: reads the scene clock, places the scene's pictures on its first
+// frame, and returns the scene time that every test of this frame uses.
+float beginSceneFrame(SceneClock& scene, void (*placeOnce)());
+
+// The end of a frame: reads the clock again, after drawing, so the frame that ends the
+// scene is still drawn in full. True once more than `duration` seconds have passed; a
+// reading of exactly `duration` does not end the scene.
+bool endSceneFrame(SceneClock& scene, float duration);
 
 // sin(x) rounded to single precision; the scenes round the argument to single precision
 // first by computing it in float.
@@ -27,8 +40,4 @@ void fitToScreen(Sprite* sprite);
 void drawWhiteBackdrop();
 
 // A picture card over the whole screen, shown until the scene clock passes `duration`.
-struct CardScene {
-    Stopwatch clock;
-    bool fitted = false;
-};
-bool runCardScene(CardScene& scene, Sprite* card, float duration);
+bool runCardScene(SceneClock& scene, Sprite* card, float duration);

@@ -4,6 +4,6 @@
 #include "demo/scenes/scenes.h"
 
 bool sceneSupercrabCard() {
-    static CardScene scene{startedClock()};
+    static SceneClock scene;
     return runCardScene(scene, sprSupercrab, 2.0f);
 }

@@ -24,15 +24,9 @@ void placeOnce() {
 }  // namespace
 
 bool sceneTalkingCrab() {
-    static Stopwatch clock = startedClock();
-    static bool placed = false;
+    static SceneClock scene;
 
-    clock.update();
-    const float t = clock.elapsed;
-    if (!placed) {
-        placeOnce();
-        placed = true;
-    }
+    const float t = beginSceneFrame(scene, placeOnce);
 
     drawWhiteBackdrop();
 
@@ -42,6 +36,5 @@ bool sceneTalkingCrab() {
     if (t > 2.5f && t < 4.0f)
         drawOverlay(*sprBoble7);
 
-    clock.update();
-    return clock.elapsed > 5.0f;
+    return endSceneFrame(scene, 5.0f);
 }

@@ -27,16 +27,10 @@ void placeOnce() {
 }  // namespace
 
 bool sceneWideBackdrop() {
-    static Stopwatch clock = startedClock();
-    static bool placed = false;
+    static SceneClock scene;
     static bool arrived = false;
 
-    clock.update();
-    const float t = clock.elapsed;
-    if (!placed) {
-        placeOnce();
-        placed = true;
-    }
+    const float t = beginSceneFrame(scene, placeOnce);
 
     drawOverlay(*sprBg1);
 
@@ -77,6 +71,5 @@ bool sceneWideBackdrop() {
         }
     }
 
-    clock.update();
-    return clock.elapsed > 15.0f;
+    return endSceneFrame(scene, 15.0f);
 }
