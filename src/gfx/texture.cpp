@@ -14,14 +14,16 @@ uint64_t gPixelBufferLimit = uint64_t{1} << 30;
 
 namespace {
 
+// ASCII only, whatever the locale: file extensions are compared byte by byte.
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i]))
+        if (asciiLower(a[i]) != asciiLower(b[i]))
             return false;
     }
     return true;
