@@ -5,11 +5,8 @@
 // closing the device (the show keeps it to the end of the process), or
 // following the device's own rate (SDL converts from the rate asked for).
 //
-// The ring is the one thing shared with the audio thread. It is a sequence lock: the
-// post-mix callback, the only writer, makes the sequence odd, writes, and makes it even
-// again; the main thread copies the ring and keeps the copy only when the sequence was
-// even and unchanged around it. The audio thread therefore never waits, and the main
-// thread retries only while a write of at most 512 samples is under way.
+// The ring of the newest output is the one thing shared with the audio thread; the
+// post-mix callback writes it.
 #include <SDL.h>
 #include <SDL_mixer.h>
 
@@ -19,91 +16,25 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/audio.h"
+#include "platform/audio_shared.h"
 
 namespace platform {
 namespace {
 
-// ---- The ring of mixed samples --------------------------------------------------------
-
-struct SampleRing {
-    std::atomic<uint32_t> sequence{0};
-    std::atomic<uint32_t> next{0};  // where the next sample goes: the oldest one
-    std::atomic<float> samples[kSpectrumSamples];
-};
-SampleRing gRing;
-
 // The device's format as the callback sees it; written before the callback is installed
 // and only read afterwards.
 struct DeviceFormat {
-    Uint16 format = 0;
+    SampleFormat format = SampleFormat::s16;
     int channels = 0;
 };
 DeviceFormat gDevice;
 
-template <typename Sample>
-void pushFrames(const Uint8* bytes, int frames, int channels, float toUnit) {
-    uint32_t pos = gRing.next.load(std::memory_order_relaxed);
-    const size_t frameBytes = sizeof(Sample) * channels;
-    for (int f = 0; f < frames; ++f) {
-        float sum = 0;
-        for (int c = 0; c < channels; ++c) {
-            Sample s;
-            std::memcpy(&s, bytes + f * frameBytes + c * sizeof(Sample), sizeof s);
-            sum += static_cast<float>(s);
-        }
-        gRing.samples[pos].store(sum * toUnit / channels, std::memory_order_relaxed);
-        pos = (pos + 1) % kSpectrumSamples;
-    }
-    gRing.next.store(pos, std::memory_order_relaxed);
-}
-
 // Audio thread: no allocation, no lock, no call into SDL.
 void SDLCALL recordMix(void*, Uint8* stream, int len) {
     const DeviceFormat device = gDevice;
-    const int sampleBytes = SDL_AUDIO_BITSIZE(device.format) / 8;
-    if (device.channels <= 0 || sampleBytes <= 0)
-        return;
-    const int frameBytes = sampleBytes * device.channels;
-    int frames = len / frameBytes;
-    // Older frames would be overwritten within this same call.
-    const int skipped = std::max(0, frames - kSpectrumSamples);
-    const Uint8* newest = stream + skipped * frameBytes;
-    frames -= skipped;
-
-    const uint32_t seq = gRing.sequence.load(std::memory_order_relaxed);
-    gRing.sequence.store(seq + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    switch (device.format) {
-        case AUDIO_S16SYS:
-            pushFrames<int16_t>(newest, frames, device.channels, 1.0f / 32768);
-            break;
-        case AUDIO_S32SYS:
-            pushFrames<int32_t>(newest, frames, device.channels, 1.0f / 2147483648.0f);
-            break;
-        case AUDIO_F32SYS:
-            pushFrames<float>(newest, frames, device.channels, 1.0f);
-            break;
-        default:  // never opened in another format; the ring stays silent
-            break;
-    }
-    gRing.sequence.store(seq + 2, std::memory_order_release);
-}
-
-// The newest samples, oldest first. After this many torn reads it keeps the last copy: one
-// frame's spectrum from a half-written ring is harmless, a stalled frame is not.
-constexpr int kRingReadTries = 64;
-void copyRing(float* out) {
-    for (int attempt = 0; attempt < kRingReadTries; ++attempt) {
-        const uint32_t before = gRing.sequence.load(std::memory_order_acquire);
-        const uint32_t start = gRing.next.load(std::memory_order_relaxed);
-        for (int i = 0; i < kSpectrumSamples; ++i) {
-            out[i] = gRing.samples[(start + i) % kSpectrumSamples].load(std::memory_order_relaxed);
-        }
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (!(before & 1) && gRing.sequence.load(std::memory_order_relaxed) == before)
-            return;
-    }
+    const int frameBytes = (device.format == SampleFormat::s16 ? 2 : 4) * device.channels;
+    if (frameBytes > 0)
+        recordOutput(stream, len / frameBytes, device.channels, device.format);
 }
 
 // ---- Streams and the device -----------------------------------------------------------
@@ -126,21 +57,8 @@ struct AudioState {
     StreamRecord* streams[kMaxStreams] = {};
     int streamCount = 0;
     AudioStream playing = 0;  // the stream started last
-    AudioCallObserver observer = nullptr;
-    void* observerUser = nullptr;
 };
 AudioState gAudio;
-
-thread_local int tError = kAudioOk;
-
-// Sets the call's error code, tells the observer, and hands `result` back.
-template <typename T>
-T finish(AudioCall call, AudioStream stream, int error, T result) {
-    tError = error;
-    if (gAudio.observer)
-        gAudio.observer(call, stream, error, gAudio.observerUser);
-    return result;
-}
 
 StreamRecord* recordOf(AudioStream stream) {
     if (stream == 0 || stream > static_cast<AudioStream>(gAudio.streamCount))
@@ -150,43 +68,6 @@ StreamRecord* recordOf(AudioStream stream) {
 
 int toMixerVolume(int volume) {
     return (std::clamp(volume, 0, 100) * MIX_MAX_VOLUME + 50) / 100;
-}
-
-// Reads the whole file; false when it cannot be opened or read to its end.
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    uint8_t chunk[64 * 1024];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
-
-// Where the sound starts: after the ID3v2 tags at the start of the file, if any. SDL_mixer
-// 2.6.2 copies an ID3v2 text frame with the size the frame claims, whatever the size of its
-// buffer: a hostile tag reads far past it and crashes. The show wants no tags, so the
-// decoder never sees them. The header test is the one SDL_mixer applies, so every tag it
-// would parse is skipped.
-size_t soundStart(const std::vector<uint8_t>& bytes) {
-    constexpr size_t kHeader = 10;
-    size_t pos = 0;
-    while (bytes.size() - pos >= kHeader) {
-        const uint8_t* tag = bytes.data() + pos;
-        if (std::memcmp(tag, "ID3", 3) != 0 || tag[3] == 0xff || tag[4] == 0xff ||
-            ((tag[6] | tag[7] | tag[8] | tag[9]) & 0x80) != 0)
-            break;
-        // A 28-bit size of seven bits a byte, then a footer as long as the header if flagged.
-        const size_t size =
-            (size_t{tag[6]} << 21) | (size_t{tag[7]} << 14) | (size_t{tag[8]} << 7) | tag[9];
-        const size_t length = kHeader + size + ((tag[5] & 0x10) ? kHeader : 0);
-        pos += std::min(length, bytes.size() - pos);
-    }
-    return pos;
 }
 
 }  // namespace
@@ -211,14 +92,14 @@ bool initAudioOutput(int sampleRate) {
     int rate = 0, channels = 0;
     Uint16 format = 0;
     Mix_QuerySpec(&rate, &format, &channels);
-    gDevice = {format, channels};
+    // Opened without allowed changes, so S16; SDL converts for the hardware.
+    gDevice = {format == AUDIO_S32SYS   ? SampleFormat::s32
+               : format == AUDIO_F32SYS ? SampleFormat::f32
+                                        : SampleFormat::s16,
+               channels};
     Mix_SetPostMix(recordMix, nullptr);
     gAudio.ready = true;
     return finish(AudioCall::init, 0, kAudioOk, true);
-}
-
-int audioErrorCode() {
-    return tError;
 }
 
 AudioStream openAudioStream(const char* path) {
@@ -261,7 +142,7 @@ AudioStream openAudioStream(const char* path) {
 bool closeAudioStream(AudioStream stream) {
     StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
     if (!record) {
-        tError = gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised;
+        setAudioError(gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
         return false;
     }
     // Halts the music first when it plays, so the audio thread is done with the bytes.
@@ -273,7 +154,7 @@ bool closeAudioStream(AudioStream stream) {
         gAudio.playing = 0;
     while (gAudio.streamCount > 0 && !gAudio.streams[gAudio.streamCount - 1])
         --gAudio.streamCount;
-    tError = kAudioOk;
+    setAudioError(kAudioOk);
     return true;
 }
 
@@ -306,12 +187,12 @@ bool setAudioStreamVolume(AudioStream stream, int volume) {
 
 int audioStreamVolume(AudioStream stream) {
     StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
-    tError = record ? kAudioOk : gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised;
+    setAudioError(record ? kAudioOk : gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
     return record ? record->volume : -1;
 }
 
 bool audioPlaying() {
-    tError = gAudio.ready ? kAudioOk : kAudioNotInitialised;
+    setAudioError(gAudio.ready ? kAudioOk : kAudioNotInitialised);
     return gAudio.ready && Mix_PlayingMusic() != 0;
 }
 
@@ -321,14 +202,9 @@ bool audioStreamSpectrum(AudioStream stream, float* out) {
     if (!recordOf(stream))
         return finish(AudioCall::spectrum, stream, kAudioInvalidHandle, false);
     float samples[kSpectrumSamples];
-    copyRing(samples);
+    copyOutput(samples);
     spectrumOf(samples, out);
     return finish(AudioCall::spectrum, stream, kAudioOk, true);
-}
-
-void setAudioCallObserver(AudioCallObserver observer, void* user) {
-    gAudio.observer = observer;
-    gAudio.observerUser = user;
 }
 
 }  // namespace platform

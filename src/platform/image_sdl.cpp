@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/image.h"
+#include "platform/picture_header.h"
 
 namespace platform {
 
@@ -65,111 +66,8 @@ SDL_RWops* openZeroPadded(const char* path) {
     return padded;
 }
 
-// ---- The size a header claims ---------------------------------------------------------
-//
-// SDL makes (and clears) the whole surface from the header's size before it decodes a
-// single row, so a 100-byte PNG claiming 65535 x 65535 pixels would take 17 GB. Larger
-// sides than the largest texture common drivers take are refused from the header.
-constexpr int64_t kMaxSide = 16384;
-
-enum class PictureType { png, jpeg, bmp };
-
-uint32_t bigEndian(const uint8_t* bytes, int count) {
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value = (value << 8) | bytes[i];
-    return value;
-}
-
-uint32_t littleEndian(const uint8_t* bytes, int count) {
-    uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i)
-        value = (value << 8) | bytes[i];
-    return value;
-}
-
-// The frame header (SOFn) of a JPEG: the segments before it are skipped by their lengths.
-// Past the end of the file the bytes read as zero, which ends the walk.
-bool jpegSize(SDL_RWops* file, int64_t& width, int64_t& height) {
-    uint8_t bytes[7];
-    SDL_RWseek(file, 2, RW_SEEK_CUR);
-    for (int segment = 0; segment < 4096; ++segment) {
-        SDL_RWread(file, bytes, 1, 2);
-        if (bytes[0] != 0xff)
-            return false;
-        uint8_t marker = bytes[1];
-        while (marker == 0xff) {
-            SDL_RWread(file, &marker, 1, 1);
-        }
-        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd8))
-            continue;  // markers without a length
-        if (marker == 0xd9 || marker == 0xda)
-            return false;  // the end, or the scan data, before any frame header
-        const bool frame =
-            marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
-        if (frame) {
-            SDL_RWread(file, bytes, 1, 7);  // length, precision, height, width
-            height = bigEndian(bytes + 3, 2);
-            width = bigEndian(bytes + 5, 2);
-            return true;
-        }
-        SDL_RWread(file, bytes, 1, 2);
-        const uint32_t length = bigEndian(bytes, 2);
-        if (length < 2)
-            return false;
-        SDL_RWseek(file, length - 2, RW_SEEK_CUR);
-    }
-    return false;
-}
-
-// False when the header says nothing readable about the size; the decoder refuses such a
-// file itself. The file is read from where it stands and left there.
-bool claimedSize(SDL_RWops* file, PictureType type, int64_t& width, int64_t& height) {
-    const Sint64 start = SDL_RWtell(file);
-    uint8_t head[26];
-    bool known = true;
-    if (type == PictureType::jpeg) {
-        known = jpegSize(file, width, height);
-    } else {
-        SDL_RWread(file, head, 1, sizeof head);
-        if (type == PictureType::png) {
-            width = bigEndian(head + 16, 4);
-            height = bigEndian(head + 20, 4);
-        } else if (littleEndian(head + 14, 4) == 12) {  // the old OS/2 header: 16-bit sides
-            width = littleEndian(head + 18, 2);
-            height = littleEndian(head + 20, 2);
-        } else {  // a negative height stores the rows top first
-            width = static_cast<int32_t>(littleEndian(head + 18, 4));
-            height = static_cast<int32_t>(littleEndian(head + 22, 4));
-            height = height < 0 ? -height : height;
-        }
-    }
-    SDL_RWseek(file, start, RW_SEEK_SET);
-    return known;
-}
-
-// PNG, JPEG and BMP, told apart by content as SDL_image does, whatever the name says. Its
-// other decoders (SVG, XCF, TIFF, GIF, TGA and more) are never reached: no picture of the
-// show needs them, and a hostile file named .png would otherwise get into all of them.
-SDL_Surface* decode(SDL_RWops* file) {
-    PictureType type;
-    if (IMG_isPNG(file)) {
-        type = PictureType::png;
-    } else if (IMG_isJPG(file)) {
-        type = PictureType::jpeg;
-    } else if (IMG_isBMP(file)) {
-        type = PictureType::bmp;
-    } else {
-        SDL_SetError("not a PNG, JPEG or BMP picture");
-        return nullptr;
-    }
-    int64_t width = 0;
-    int64_t height = 0;
-    if (claimedSize(file, type, width, height) && (width > kMaxSide || height > kMaxSide)) {
-        SDL_SetError("the picture claims to be larger than %d pixels a side",
-                     static_cast<int>(kMaxSide));
-        return nullptr;
-    }
+// The decoder the header names; SDL_image's others are never reached.
+SDL_Surface* decode(SDL_RWops* file, PictureType type) {
     switch (type) {
         case PictureType::png:
             return IMG_LoadPNG_RW(file);
@@ -217,13 +115,14 @@ DecodedImage::~DecodedImage() {
 
 int DecodedImage::load(const char* path) {
     destroy();
-    if (!path)
+    PictureHeader header;
+    if (!readPictureHeader(path, header))
         return -1;
 
     SDL_RWops* file = openZeroPadded(path);
     if (!file)
         return -1;
-    SDL_Surface* surface = decode(file);
+    SDL_Surface* surface = decode(file, header.type);
     SDL_RWclose(file);
     if (!surface)
         return -1;

@@ -1,9 +1,10 @@
 // Modal message boxes.
 //
 // A box waits until the user dismisses it; the main thread stops meanwhile while audio
-// plays on. Tests and tools install a sink that receives every box instead. A text that is
-// not valid UTF-8 is shown as an empty text. When no box can be shown (no display), the
-// title and text go to standard error so that nothing is lost.
+// plays on. Tests and tools install a sink that receives every box instead. A text that
+// the system cannot show (not UTF-8 on Linux, not in the thread's ANSI code page on
+// Windows) is shown as an empty text. When no box can be shown (no display), the title and
+// text go to standard error so that nothing is lost.
 #pragma once
 
 #include "platform/display.h"
@@ -14,7 +15,7 @@ enum class MessageBoxIcon { none, error };
 
 struct MessageBoxRequest {
     WindowHandle owner = nullptr;
-    const char* text = "";  // as shown: never null, empty for text that is not UTF-8
+    const char* text = "";  // as shown: never null, empty for text the system cannot show
     const char* title = "";
     MessageBoxIcon icon = MessageBoxIcon::none;
 };

@@ -1,19 +1,15 @@
-// Message boxes on SDL2, with the sink that tests and tools install.
+// Message boxes on SDL2.
 #include <SDL.h>
 
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 
-#include "platform/message_box.h"
+#include "platform/backend.h"
 #include "platform/sdl_local.h"
 
 namespace platform {
 namespace {
-
-MessageBoxSink gSink = nullptr;
-void* gSinkUser = nullptr;
 
 bool isUtf8(const char* text) {
     auto* p = reinterpret_cast<const unsigned char*>(text);
@@ -62,27 +58,15 @@ class SignalsEndTheProgram {
 
 }  // namespace
 
-int showMessageBox(WindowHandle owner, const char* text, const char* title, MessageBoxIcon icon) {
-    MessageBoxRequest request;
-    request.owner = owner;
-    request.text = text && isUtf8(text) ? text : "";
-    request.title = title && isUtf8(title) ? title : "";
-    request.icon = icon;
-    if (gSink)
-        return gSink(request, gSinkUser);
-
-    Uint32 flags = icon == MessageBoxIcon::error ? SDL_MESSAGEBOX_ERROR : 0;
-    SignalsEndTheProgram whileTheBoxIsOpen;
-    if (SDL_ShowSimpleMessageBox(flags, request.title, request.text, sdlWindowOf(owner)) != 0) {
-        std::fprintf(stderr, "%s: %s\n", request.title, request.text);
-        std::fflush(stderr);
-    }
-    return kMessageBoxOk;
+bool systemCanShowText(const char* text) {
+    return isUtf8(text);
 }
 
-void setMessageBoxSink(MessageBoxSink sink, void* user) {
-    gSink = sink;
-    gSinkUser = user;
+bool showSystemMessageBox(const MessageBoxRequest& request) {
+    Uint32 flags = request.icon == MessageBoxIcon::error ? SDL_MESSAGEBOX_ERROR : 0;
+    SignalsEndTheProgram whileTheBoxIsOpen;
+    return SDL_ShowSimpleMessageBox(flags, request.title, request.text,
+                                    sdlWindowOf(request.owner)) == 0;
 }
 
 }  // namespace platform
