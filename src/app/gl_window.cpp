@@ -12,9 +12,14 @@ namespace {
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
-// RGBA, 24 bits of colour in 32-bit pixels, double-buffered, 16-bit depth, 8-bit stencil.
-constexpr platform::PixelFormat kPixelFormat{
-    .colorBits = 32, .alphaBits = 0, .depthBits = 16, .stencilBits = 8, .doubleBuffer = true};
+// RGBA, 24 bits of colour in 32-bit pixels, double-buffered, 16-bit depth, 8-bit stencil,
+// and one accumulation bit, which the show never uses; the system picks the nearest format.
+constexpr platform::PixelFormat kPixelFormat{.colorBits = 32,
+                                             .alphaBits = 0,
+                                             .accumBits = 1,
+                                             .depthBits = 16,
+                                             .stencilBits = 8,
+                                             .doubleBuffer = true};
 
 void windowError(platform::WindowHandle owner, const char* text, const char* title) {
     platform::showMessageBox(owner, text, title, platform::MessageBoxIcon::none);

@@ -2,6 +2,14 @@
 // music.mp3 from the working directory.
 #include "app/frame_loop.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return runShow();
+}
+#else
 int main() {
     return runShow();
 }
+#endif

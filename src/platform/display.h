@@ -5,9 +5,10 @@
 // a rendering context made current on the calling thread, and a queue from which the
 // program takes one message at a time and hands it to the window procedure.
 //
-// Two displays are available: the real one (SDL2 on X11), and an offscreen one with a
-// virtual display whose only mode is given, for tests and the capture tool. The offscreen
-// display gives a real OpenGL context and never touches the desktop's display mode.
+// Two displays are available: the real one (Win32 on Windows, SDL2 on X11), and an
+// offscreen one with a virtual display whose only mode is given, for tests and the capture
+// tool. The offscreen display gives a real OpenGL context and never touches the desktop's
+// display mode.
 //
 // Every call runs on the main thread. No call here ends the program.
 #pragma once
@@ -36,10 +37,20 @@ enum class MessageType {
     other,            // anything else the system delivers
 };
 
+// The message in the window system's own terms, where it has them (Windows): what the
+// system's default handling and dispatch need back. All zero on SDL2.
+struct SystemMessage {
+    void* target = nullptr;  // the system's window the message is for
+    uint32_t id = 0;
+    uintptr_t wParam = 0;
+    intptr_t lParam = 0;
+};
+
 struct Message {
     MessageType type = MessageType::other;
     Key key = Key::other;
     WindowHandle window = nullptr;
+    SystemMessage system;
 };
 
 // Returns what the platform expects back for the message; 0 when it was handled.
@@ -58,6 +69,7 @@ struct DisplayMode {
 struct PixelFormat {
     int colorBits = 32;
     int alphaBits = 0;
+    int accumBits = 0;  // all channels together
     int depthBits = 16;
     int stencilBits = 8;
     bool doubleBuffer = true;
@@ -76,7 +88,8 @@ bool currentDisplayMode(DisplayMode& mode);
 // Switches the primary display to exactly `mode` for the rest of the run: the same width,
 // height and bytes per pixel, never the closest other mode. False when the display has no
 // such mode. The switch shows once the window is shown, and the desktop's mode comes back
-// however the program ends (return from main, SIGINT, SIGTERM, a crash signal).
+// however the program ends (on Linux: return from main, SIGINT, SIGTERM, a crash signal;
+// Windows itself restores it when the process ends).
 bool changeDisplayMode(const DisplayMode& mode);
 
 void showCursor(bool show);
@@ -91,7 +104,7 @@ DeviceHandle deviceOf(WindowHandle window);
 int choosePixelFormat(DeviceHandle device, const PixelFormat& format);
 
 // Gives the surface its pixel format, once. On X11 a window's visual is fixed when the
-// window is made, so this is where the system window comes into being.
+// window is made, so there this is where the system window comes into being.
 bool setPixelFormat(DeviceHandle device, int formatIndex, const PixelFormat& format);
 
 ContextHandle createContext(DeviceHandle device);

@@ -249,6 +249,8 @@ DeviceHandle deviceOf(WindowHandle window) {
 int choosePixelFormat(DeviceHandle device, const PixelFormat& format) {
     if (!device || !gDisplay.videoReady)
         return 0;
+    // SDL asks for the accumulation buffer channel by channel; a total of a few bits has no
+    // such form, and nothing draws into it, so none is asked for.
     int channel = format.colorBits >= 24 ? 8 : format.colorBits >= 15 ? 5 : 0;
     if (channel == 0)
         return 0;

@@ -35,7 +35,7 @@ class DecodedImage {
     ptrdiff_t pitch() const { return pitch_; }
 
   private:
-    void* surface_ = nullptr;
+    void* bitmap_ = nullptr;
     int width_ = 0;
     int height_ = 0;
     int bitsPerPixel_ = 0;

@@ -136,7 +136,7 @@ int DecodedImage::load(const char* path) {
         surface = converted;
     }
 
-    surface_ = surface;
+    bitmap_ = surface;
     width_ = surface->w;
     height_ = surface->h;
     bitsPerPixel_ = surface->format->BitsPerPixel;
@@ -146,9 +146,9 @@ int DecodedImage::load(const char* path) {
 }
 
 void DecodedImage::destroy() {
-    if (surface_)
-        SDL_FreeSurface(static_cast<SDL_Surface*>(surface_));
-    surface_ = nullptr;
+    if (bitmap_)
+        SDL_FreeSurface(static_cast<SDL_Surface*>(bitmap_));
+    bitmap_ = nullptr;
     width_ = 0;
     height_ = 0;
     bitsPerPixel_ = 0;
