@@ -1,0 +1,698 @@
+// Audio output on the Windows wave-out device: MP3 streams decoded whole to PCM by the
+// system's ACM MP3 codec when they are opened, mixed on a thread of our own into a few
+// device buffers, and a ring of the newest mixed samples for the spectrum.
+//
+// The device runs in 16-bit stereo at the rate asked for, from initialisation to the end
+// of the process, playing silence when no stream plays. Every stream is held as 16-bit
+// stereo PCM at the device's rate, so the mix is a copy times the volume.
+//
+// What the playback thread shares with the main thread: which stream plays and where, under
+// a critical section that either side holds only for a copy of one buffer; the streams'
+// volumes, atomics; and the ring of the newest output, which has its own sequence lock.
+// The sound of a stream never changes while it is open, and the main thread frees it only
+// after it has taken it away from the playback thread under the lock.
+#include <windows.h>
+
+#include <mmreg.h>
+#include <mmsystem.h>
+#include <msacm.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/audio_shared.h"
+
+namespace platform {
+namespace {
+
+constexpr int kMaxStreams = 16;
+constexpr int kChannels = 2;  // the device's, and every stream's once decoded
+constexpr int kBufferCount = 4;
+constexpr int kBufferFrames = 1024;  // about 23 ms at 44100 Hz
+constexpr int kMaxDeviceRate = 1 << 20;
+
+// A stream longer than this is refused as more than this layer keeps in memory: a quarter
+// of an hour of 16-bit stereo at 48000 Hz is 173 MB already.
+constexpr uint64_t kMaxSoundSeconds = 15 * 60;
+
+// ---- Streams and the device -----------------------------------------------------------
+
+struct StreamRecord {
+    int16_t* samples = nullptr;  // interleaved stereo at the device's rate; never changes
+    size_t frames = 0;
+    std::atomic<int> volume{100};
+};
+
+// What is being played: guarded by AudioState::lock.
+struct Playback {
+    const StreamRecord* stream = nullptr;  // null when nothing plays
+    size_t position = 0;                   // the next frame to mix
+};
+
+// Plain values only, no destructors: the playback thread may still run while static
+// destructors do.
+struct AudioState {
+    bool ready = false;
+    bool lockMade = false;
+    int rate = 0;
+    HWAVEOUT device = nullptr;
+    HANDLE bufferDone = nullptr;  // signalled by the device whenever a buffer comes back
+    HANDLE thread = nullptr;
+    std::atomic<bool> stopping{false};
+
+    CRITICAL_SECTION lock;
+    Playback playback;
+
+    StreamRecord* streams[kMaxStreams] = {};
+    int streamCount = 0;
+
+    WAVEHDR headers[kBufferCount] = {};
+    bool queued[kBufferCount] = {};  // playback thread only: handed to the device
+    int16_t buffers[kBufferCount][kBufferFrames * kChannels] = {};
+};
+AudioState gAudio;
+
+StreamRecord* recordOf(AudioStream stream) {
+    if (stream == 0 || stream > static_cast<AudioStream>(gAudio.streamCount))
+        return nullptr;
+    return gAudio.streams[stream - 1];
+}
+
+void freeRecord(StreamRecord* record) {
+    delete[] record->samples;
+    delete record;
+}
+
+// ---- The playback thread ----------------------------------------------------------------
+
+// Fills `out` with the next frames of the stream being played, times its volume, and
+// silence after its end or when nothing plays. The stream ends, as far as audioPlaying
+// sees, once its last frame is mixed.
+void mix(int16_t* out, int frames) {
+    size_t filled = 0;
+    EnterCriticalSection(&gAudio.lock);
+    Playback& playback = gAudio.playback;
+    if (const StreamRecord* stream = playback.stream) {
+        filled = std::min(static_cast<size_t>(frames), stream->frames - playback.position);
+        const int volume = stream->volume.load(std::memory_order_relaxed);
+        const int16_t* in = stream->samples + playback.position * kChannels;
+        for (size_t i = 0; i < filled * kChannels; ++i)
+            out[i] = static_cast<int16_t>(in[i] * volume / 100);
+        playback.position += filled;
+        if (playback.position >= stream->frames)
+            playback.stream = nullptr;
+    }
+    LeaveCriticalSection(&gAudio.lock);
+    std::fill(out + filled * kChannels, out + frames * kChannels, int16_t{0});
+}
+
+// Mixes into buffer `index`, records it for the spectrum and hands it to the device.
+void queueBuffer(int index) {
+    int16_t* frames = gAudio.buffers[index];
+    mix(frames, kBufferFrames);
+    recordOutput(frames, kBufferFrames, kChannels, SampleFormat::s16);
+    gAudio.queued[index] =
+        waveOutWrite(gAudio.device, &gAudio.headers[index], sizeof(WAVEHDR)) == MMSYSERR_NOERROR;
+}
+
+bool bufferFree(int index) {
+    // The device sets the flag from a thread of its own.
+    const volatile DWORD& flags = gAudio.headers[index].dwFlags;
+    return !gAudio.queued[index] || (flags & WHDR_DONE) != 0;
+}
+
+// Keeps every buffer with the device, refilling them in the order they were queued, which
+// is the order they come back in. No allocation: everything it touches exists already.
+DWORD WINAPI playbackThread(void*) {
+    // Wakes now and then without a signal too, so that a buffer the device refused is
+    // offered again rather than lost.
+    const DWORD wait = static_cast<DWORD>(2 * 1000 * kBufferFrames / gAudio.rate + 1);
+    int next = 0;
+    while (!gAudio.stopping.load(std::memory_order_acquire)) {
+        for (int tries = 0; tries < kBufferCount && bufferFree(next); ++tries) {
+            queueBuffer(next);
+            if (!gAudio.queued[next])
+                break;
+            next = (next + 1) % kBufferCount;
+        }
+        WaitForSingleObject(gAudio.bufferDone, wait);
+    }
+    return 0;
+}
+
+void releaseDevice() {
+    if (gAudio.device) {
+        waveOutReset(gAudio.device);  // hands every queued buffer back
+        for (WAVEHDR& header : gAudio.headers) {
+            if (header.dwFlags & WHDR_PREPARED)
+                waveOutUnprepareHeader(gAudio.device, &header, sizeof header);
+        }
+        waveOutClose(gAudio.device);
+        gAudio.device = nullptr;
+    }
+    if (gAudio.bufferDone) {
+        CloseHandle(gAudio.bufferDone);
+        gAudio.bufferDone = nullptr;
+    }
+}
+
+// At exit, while every thread still runs: stops the playback thread and closes the device,
+// so that no thread is cut off inside the wave-out functions. A thread that does not stop
+// in time keeps everything it uses.
+void shutDownAtExit() {
+    if (!gAudio.ready)
+        return;
+    gAudio.stopping.store(true, std::memory_order_release);
+    SetEvent(gAudio.bufferDone);
+    if (WaitForSingleObject(gAudio.thread, 1000) != WAIT_OBJECT_0)
+        return;
+    CloseHandle(gAudio.thread);
+    gAudio.thread = nullptr;
+    gAudio.ready = false;
+    releaseDevice();
+}
+
+// ---- MPEG audio frames ------------------------------------------------------------------
+
+struct FrameHeader {
+    int version = 0;    // the header's two version bits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    int rateIndex = 0;  // the header's two sample rate bits
+    int rate = 0;
+    int channels = 0;
+    int bitrate = 0;      // bits per second
+    int length = 0;       // bytes, the padding slot included
+    int plainLength = 0;  // bytes without the padding slot
+    int samples = 0;      // per channel
+    int infoOffset = 0;   // where an info tag would start: after header, CRC and side info
+};
+
+// Reads the four header bytes at `p`; false unless they start a layer III frame of a known
+// bitrate (free format is not taken) and sample rate.
+bool readFrameHeader(const uint8_t* p, FrameHeader& header) {
+    if (p[0] != 0xff || (p[1] & 0xe0) != 0xe0)
+        return false;
+    const int version = (p[1] >> 3) & 3;
+    const int layer = (p[1] >> 1) & 3;
+    const int bitrateIndex = p[2] >> 4;
+    const int rateIndex = (p[2] >> 2) & 3;
+    const int emphasis = p[3] & 3;
+    if (version == 1 || layer != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3 ||
+        emphasis == 2)
+        return false;
+
+    static constexpr int kMpeg1Kbps[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                           112, 128, 160, 192, 224, 256, 320};
+    static constexpr int kMpeg2Kbps[15] = {0,  8,  16, 24,  32,  40,  48, 56,
+                                           64, 80, 96, 112, 128, 144, 160};
+    static constexpr int kMpeg1Rates[3] = {44100, 48000, 32000};
+    const bool mpeg1 = version == 3;
+    header.version = version;
+    header.rateIndex = rateIndex;
+    header.rate = kMpeg1Rates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+    header.channels = (p[3] >> 6) == 3 ? 1 : 2;
+    header.bitrate = (mpeg1 ? kMpeg1Kbps : kMpeg2Kbps)[bitrateIndex] * 1000;
+    header.samples = mpeg1 ? 1152 : 576;
+    header.plainLength = header.samples / 8 * header.bitrate / header.rate;
+    header.length = header.plainLength + ((p[2] >> 1) & 1);
+    const bool crc = (p[1] & 1) == 0;
+    const int sideInfo = mpeg1 ? (header.channels == 1 ? 17 : 32) : (header.channels == 1 ? 9 : 17);
+    header.infoOffset = 4 + (crc ? 2 : 0) + sideInfo;
+    return true;
+}
+
+// Frames of one stream share version and sample rate.
+bool sameStream(const FrameHeader& a, const FrameHeader& b) {
+    return a.version == b.version && a.rateIndex == b.rateIndex;
+}
+
+// Where the sound starts, and what its first frame says. A header counts only when the
+// next frame's header follows it where its length says, or the file ends there (perhaps
+// after an ID3v1 tag): four bytes that merely look like a header are common in other data.
+// The search is short, for the same reason.
+constexpr size_t kSyncSearchBytes = 4096;
+
+bool findFirstFrame(const std::vector<uint8_t>& bytes, size_t from, size_t& at,
+                    FrameHeader& header) {
+    const size_t size = bytes.size();
+    const size_t last = std::min(size, from + kSyncSearchBytes);
+    for (size_t pos = from; pos + 4 <= last; ++pos) {
+        if (!readFrameHeader(&bytes[pos], header))
+            continue;
+        const size_t next = pos + static_cast<size_t>(header.length);
+        FrameHeader following;
+        const bool followed = next == size ||
+                              (next + 4 <= size && readFrameHeader(&bytes[next], following) &&
+                               sameStream(header, following)) ||
+                              (next + 128 == size && std::memcmp(&bytes[next], "TAG", 3) == 0);
+        if (followed) {
+            at = pos;
+            return true;
+        }
+    }
+    return false;
+}
+
+uint32_t bigEndian32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// What an encoder's info frame tells about the sound: the frame holds no sound itself,
+// and LAME (and libavcodec, which writes the same tag) note how many samples of delay
+// they put before the sound and of padding after it.
+struct InfoFrame {
+    bool present = false;
+    uint32_t frames = 0;  // frames of sound after this one; 0 when not told
+    int encoderDelay = 0;
+    int padding = 0;
+    bool gapless = false;  // the delay and the padding are known
+};
+
+InfoFrame readInfoFrame(const uint8_t* frame, const FrameHeader& header, size_t available) {
+    InfoFrame info;
+    const size_t frameEnd = std::min(available, static_cast<size_t>(header.length));
+    const size_t tag = static_cast<size_t>(header.infoOffset);
+    if (tag + 8 > frameEnd ||
+        (std::memcmp(frame + tag, "Xing", 4) != 0 && std::memcmp(frame + tag, "Info", 4) != 0))
+        return info;
+    info.present = true;
+    // The fields after the flags are there only when flagged: frame count, byte count,
+    // seek table, quality.
+    const uint32_t flags = bigEndian32(frame + tag + 4);
+    if (flags & 1)
+        info.frames = bigEndian32(frame + tag + 8);
+    size_t extension = tag + 8;
+    extension +=
+        (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+    // The extension: a nine-byte encoder name, then revision, lowpass, replay gain, flags
+    // and bitrate, then at byte 21 the delay and the padding, twelve bits each.
+    constexpr size_t kDelayOffset = 21;
+    if (extension + kDelayOffset + 3 > frameEnd)
+        return info;
+    const uint8_t* ext = frame + extension;
+    if (std::memcmp(ext, "LAME", 4) != 0 && std::memcmp(ext, "Lavc", 4) != 0 &&
+        std::memcmp(ext, "Lavf", 4) != 0)
+        return info;
+    const uint8_t* counts = ext + kDelayOffset;
+    info.encoderDelay = (counts[0] << 4) | (counts[1] >> 4);
+    info.padding = ((counts[1] & 0x0f) << 8) | counts[2];
+    info.gapless = true;
+    return info;
+}
+
+// The delay of a layer III decoder's synthesis filter bank: its output lags the encoder's
+// input by this many samples, and gapless players count it with the encoder's delay.
+constexpr int kDecoderDelay = 529;
+
+// ---- Decoding ----------------------------------------------------------------------------
+
+struct DecodedSound {
+    std::vector<int16_t> samples;  // interleaved, `channels` a frame, at `rate`
+    int channels = 0;
+    int rate = 0;
+};
+
+// Decodes `size` bytes of layer III frames that start with a frame like `first` to PCM
+// with the system's ACM codec, into `sound`. At most `maxFrames` frames are taken. Returns
+// an error code; kAudioOk with no frames when nothing decoded.
+int decodeFrames(const uint8_t* data, size_t size, const FrameHeader& first, uint64_t maxFrames,
+                 DecodedSound& sound) {
+    MPEGLAYER3WAVEFORMAT mp3 = {};
+    mp3.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+    mp3.wfx.nChannels = static_cast<WORD>(first.channels);
+    mp3.wfx.nSamplesPerSec = static_cast<DWORD>(first.rate);
+    mp3.wfx.nAvgBytesPerSec = static_cast<DWORD>(first.bitrate / 8);
+    mp3.wfx.nBlockAlign = 1;
+    mp3.wfx.wBitsPerSample = 0;
+    mp3.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
+    mp3.wID = MPEGLAYER3_ID_MPEG;
+    mp3.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
+    mp3.nBlockSize = static_cast<WORD>(first.plainLength);
+    mp3.nFramesPerBlock = 1;
+    mp3.nCodecDelay = 0;
+
+    const int frameBytes = 2 * first.channels;
+    WAVEFORMATEX pcm = {};
+    pcm.wFormatTag = WAVE_FORMAT_PCM;
+    pcm.nChannels = static_cast<WORD>(first.channels);
+    pcm.nSamplesPerSec = static_cast<DWORD>(first.rate);
+    pcm.nAvgBytesPerSec = static_cast<DWORD>(first.rate * frameBytes);
+    pcm.nBlockAlign = static_cast<WORD>(frameBytes);
+    pcm.wBitsPerSample = 16;
+    pcm.cbSize = 0;
+
+    HACMSTREAM stream = nullptr;
+    const MMRESULT opened = acmStreamOpen(&stream, nullptr, &mp3.wfx, &pcm, nullptr, 0, 0, 0);
+    if (opened != MMSYSERR_NOERROR)
+        return opened == MMSYSERR_NOMEM ? kAudioNoMemory : kAudioFileFormat;
+
+    // The output room for one chunk of input: what the codec asks for, and never less
+    // than the most that many of the shortest frames of any version could make.
+    constexpr DWORD kChunkBytes = 8 * 1024;
+    constexpr DWORD kShortestFrame = 24;  // MPEG-2 layer III, 8 kbit/s at 24000 Hz
+    DWORD room = (kChunkBytes / kShortestFrame + 4) * 1152 * static_cast<DWORD>(frameBytes);
+    DWORD asked = 0;
+    if (acmStreamSize(stream, kChunkBytes, &asked, ACM_STREAMSIZEF_SOURCE) == MMSYSERR_NOERROR)
+        room = std::max(room, std::min<DWORD>(asked, 64u << 20));
+
+    int error = kAudioOk;
+    const uint64_t maxBytes = maxFrames * static_cast<uint64_t>(frameBytes);
+    std::vector<uint8_t> source, output;
+    try {
+        source.resize(kChunkBytes);
+        output.resize(room);
+        // Room for as many frames as the first one's would make, so that a constant
+        // bitrate stream never grows its buffer.
+        const uint64_t expected = (size / static_cast<size_t>(first.plainLength) + 1) *
+                                  static_cast<uint64_t>(first.samples);
+        sound.samples.reserve(static_cast<size_t>(std::min(expected, maxFrames)) *
+                              static_cast<size_t>(first.channels));
+    } catch (const std::bad_alloc&) {
+        acmStreamClose(stream, 0);
+        return kAudioNoMemory;
+    }
+
+    ACMSTREAMHEADER header = {};
+    header.cbStruct = sizeof header;
+    header.pbSrc = source.data();
+    header.cbSrcLength = kChunkBytes;
+    header.pbDst = output.data();
+    header.cbDstLength = room;
+    if (acmStreamPrepareHeader(stream, &header, 0) != MMSYSERR_NOERROR) {
+        acmStreamClose(stream, 0);
+        return kAudioFileFormat;
+    }
+
+    // Block-aligned chunks while the codec takes them; then, with the rest of the input if
+    // it held any back, calls that end the stream until no more comes out. The codec may
+    // keep decoded sound back from one call to the next, so output without input is
+    // normal at the end. Each call consumes input or adds output, and the output is
+    // bounded, so the loop ends.
+    size_t pos = 0;
+    bool ending = false;
+    uint64_t decodedBytes = 0;
+    std::vector<int16_t>& samples = sound.samples;
+    for (;;) {
+        const DWORD length = static_cast<DWORD>(std::min<size_t>(size - pos, kChunkBytes));
+        std::memcpy(source.data(), data + pos, length);
+        header.cbSrcLength = length;
+        header.cbDstLength = room;
+        header.cbSrcLengthUsed = 0;
+        header.cbDstLengthUsed = 0;
+        const DWORD flags = ending ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
+        if (acmStreamConvert(stream, &header, flags) != MMSYSERR_NOERROR)
+            break;
+        const DWORD used = std::min(header.cbSrcLengthUsed, length);
+        DWORD produced = std::min(header.cbDstLengthUsed, room);
+        produced -= produced % static_cast<DWORD>(frameBytes);
+        pos += used;
+        if (produced > 0) {
+            decodedBytes += produced;
+            if (decodedBytes > maxBytes) {
+                error = kAudioNoMemory;
+                break;
+            }
+            try {
+                const auto* from = reinterpret_cast<const int16_t*>(output.data());
+                samples.insert(samples.end(), from, from + produced / 2);
+            } catch (const std::bad_alloc&) {
+                error = kAudioNoMemory;
+                break;
+            }
+        }
+        if (used == 0 && produced == 0) {
+            if (ending)
+                break;
+            ending = true;
+        } else if (pos == size) {
+            ending = true;
+        }
+    }
+
+    header.cbSrcLength = kChunkBytes;
+    header.cbDstLength = room;
+    acmStreamUnprepareHeader(stream, &header, 0);
+    acmStreamClose(stream, 0);
+    sound.channels = first.channels;
+    sound.rate = first.rate;
+    return error;
+}
+
+// Drops `front` frames from the start and `back` from the end, as far as there are.
+void trim(DecodedSound& sound, uint64_t front, uint64_t back) {
+    const size_t frames = sound.samples.size() / static_cast<size_t>(sound.channels);
+    const size_t dropFront = static_cast<size_t>(std::min<uint64_t>(front, frames));
+    const size_t dropBack = static_cast<size_t>(std::min<uint64_t>(back, frames - dropFront));
+    const size_t channels = static_cast<size_t>(sound.channels);
+    sound.samples.resize((frames - dropBack) * channels);
+    sound.samples.erase(sound.samples.begin(),
+                        sound.samples.begin() + static_cast<ptrdiff_t>(dropFront * channels));
+}
+
+// The sound as interleaved stereo at `rate`, by linear interpolation when the rates differ;
+// a mono sound goes to both channels. Null when out of memory.
+int16_t* toDeviceFormat(const DecodedSound& sound, int rate, size_t& outFrames) {
+    const size_t channels = static_cast<size_t>(sound.channels);
+    const size_t frames = sound.samples.size() / channels;
+    const uint64_t from = static_cast<uint64_t>(sound.rate);
+    const uint64_t to = static_cast<uint64_t>(rate);
+    outFrames = std::max<size_t>(1, static_cast<size_t>(frames * to / from));
+    auto* out = new (std::nothrow) int16_t[outFrames * kChannels];
+    if (!out)
+        return nullptr;
+    const int16_t* in = sound.samples.data();
+    for (size_t j = 0; j < outFrames; ++j) {
+        const uint64_t where = j * from;  // in units of 1 / `to` input frames
+        const size_t i = std::min(static_cast<size_t>(where / to), frames - 1);
+        const size_t after = std::min(i + 1, frames - 1);
+        const int64_t fraction = static_cast<int64_t>(where % to);
+        for (int c = 0; c < kChannels; ++c) {
+            const size_t channel = std::min<size_t>(static_cast<size_t>(c), channels - 1);
+            const int64_t a = in[i * channels + channel];
+            const int64_t b = in[after * channels + channel];
+            out[j * kChannels + c] =
+                static_cast<int16_t>(a + (b - a) * fraction / static_cast<int64_t>(to));
+        }
+    }
+    return out;
+}
+
+// Decodes the MP3 file `bytes` for a device at `rate`. Returns an error code, and on
+// success the new stream in `record`.
+int decodeFile(const std::vector<uint8_t>& bytes, int rate, StreamRecord*& record) {
+    size_t start = soundStart(bytes);
+    FrameHeader first;
+    if (!findFirstFrame(bytes, start, start, first))
+        return kAudioFileFormat;
+
+    // The info frame is not fed to the codec: it holds no sound, and whether a decoder
+    // plays it as a frame of silence differs from one decoder to the next.
+    const InfoFrame info = readInfoFrame(&bytes[start], first, bytes.size() - start);
+    if (info.present) {
+        start += static_cast<size_t>(first.length);
+        if (start + 4 > bytes.size() || !readFrameHeader(&bytes[start], first))
+            return kAudioFileFormat;
+    }
+
+    // No decoder makes more than 1152 frames from 24 bytes; and no stream is longer than
+    // the most this layer keeps.
+    const uint64_t size = bytes.size() - start;
+    const uint64_t maxFrames =
+        std::min((size / 24 + 2) * 1152, kMaxSoundSeconds * static_cast<uint64_t>(first.rate));
+    DecodedSound sound;
+    const int error = decodeFrames(&bytes[start], size, first, maxFrames, sound);
+    if (error != kAudioOk)
+        return error;
+
+    // The codec plays every frame it is given from the first sample its filter bank puts
+    // out, so the encoder's delay and the filter bank's come before the sound, and what is
+    // left of the encoder's padding after it. Where the info frame tells how long the
+    // stream is, the sound ends where it says: a file cut short loses no sound at its end.
+    if (info.gapless) {
+        const int64_t decoded = static_cast<int64_t>(sound.samples.size()) / sound.channels;
+        int64_t end = decoded - std::max(0, info.padding - kDecoderDelay);
+        if (info.frames > 0) {
+            end = static_cast<int64_t>(info.frames) * first.samples + kDecoderDelay - info.padding;
+        }
+        trim(sound, static_cast<uint64_t>(info.encoderDelay) + kDecoderDelay,
+             static_cast<uint64_t>(std::clamp<int64_t>(decoded - end, 0, decoded)));
+    }
+    if (sound.samples.size() < static_cast<size_t>(sound.channels))
+        return kAudioFileFormat;
+
+    if (static_cast<uint64_t>(sound.samples.size() / sound.channels) * rate / sound.rate >
+        kMaxSoundSeconds * static_cast<uint64_t>(rate))
+        return kAudioNoMemory;
+    record = new (std::nothrow) StreamRecord;
+    if (!record)
+        return kAudioNoMemory;
+    record->samples = toDeviceFormat(sound, rate, record->frames);
+    if (!record->samples) {
+        delete record;
+        record = nullptr;
+        return kAudioNoMemory;
+    }
+    return kAudioOk;
+}
+
+}  // namespace
+
+bool initAudioOutput(int sampleRate) {
+    if (gAudio.ready)
+        return finish(AudioCall::init, 0, kAudioAlreadyInitialised, false);
+    if (sampleRate <= 0 || sampleRate > kMaxDeviceRate)
+        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+    if (!gAudio.lockMade) {
+        InitializeCriticalSection(&gAudio.lock);
+        gAudio.lockMade = true;
+    }
+
+    gAudio.bufferDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!gAudio.bufferDone)
+        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+    WAVEFORMATEX format = {};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = kChannels;
+    format.nSamplesPerSec = static_cast<DWORD>(sampleRate);
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = kChannels * 2;
+    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    // Any failure leaves nothing open, so that the next call starts from scratch.
+    if (waveOutOpen(&gAudio.device, WAVE_MAPPER, &format,
+                    reinterpret_cast<DWORD_PTR>(gAudio.bufferDone), 0,
+                    CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+        gAudio.device = nullptr;
+        releaseDevice();
+        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+    }
+    for (int i = 0; i < kBufferCount; ++i) {
+        gAudio.headers[i] = {};
+        gAudio.queued[i] = false;
+    }
+    for (int i = 0; i < kBufferCount; ++i) {
+        WAVEHDR& header = gAudio.headers[i];
+        header.lpData = reinterpret_cast<LPSTR>(gAudio.buffers[i]);
+        header.dwBufferLength = sizeof gAudio.buffers[i];
+        if (waveOutPrepareHeader(gAudio.device, &header, sizeof header) != MMSYSERR_NOERROR) {
+            releaseDevice();
+            return finish(AudioCall::init, 0, kAudioNoDevice, false);
+        }
+    }
+
+    gAudio.rate = sampleRate;
+    gAudio.playback = {};
+    gAudio.stopping.store(false);
+    gAudio.thread = CreateThread(nullptr, 0, playbackThread, nullptr, 0, nullptr);
+    if (!gAudio.thread) {
+        releaseDevice();
+        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+    }
+    SetThreadPriority(gAudio.thread, THREAD_PRIORITY_TIME_CRITICAL);
+    gAudio.ready = true;
+    std::atexit(shutDownAtExit);
+    return finish(AudioCall::init, 0, kAudioOk, true);
+}
+
+AudioStream openAudioStream(const char* path) {
+    if (!gAudio.ready)
+        return finish(AudioCall::open, 0, kAudioNotInitialised, AudioStream{0});
+    if (gAudio.streamCount == kMaxStreams)
+        return finish(AudioCall::open, 0, kAudioTooManyStreams, AudioStream{0});
+
+    StreamRecord* record = nullptr;
+    int error = kAudioOk;
+    try {
+        std::vector<uint8_t> bytes;
+        if (!path || !readWholeFile(path, bytes))
+            error = kAudioFileOpen;
+        else
+            error = decodeFile(bytes, gAudio.rate, record);
+    } catch (const std::bad_alloc&) {
+        error = kAudioNoMemory;
+    }
+    if (error != kAudioOk) {
+        if (record)
+            freeRecord(record);
+        return finish(AudioCall::open, 0, error, AudioStream{0});
+    }
+
+    gAudio.streams[gAudio.streamCount++] = record;
+    const auto stream = static_cast<AudioStream>(gAudio.streamCount);
+    return finish(AudioCall::open, stream, kAudioOk, stream);
+}
+
+bool closeAudioStream(AudioStream stream) {
+    StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
+    if (!record) {
+        setAudioError(gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
+        return false;
+    }
+    // Taken from the playback thread first, so that it is done with the sound.
+    EnterCriticalSection(&gAudio.lock);
+    if (gAudio.playback.stream == record)
+        gAudio.playback = {};
+    LeaveCriticalSection(&gAudio.lock);
+    freeRecord(record);
+    gAudio.streams[stream - 1] = nullptr;
+    while (gAudio.streamCount > 0 && !gAudio.streams[gAudio.streamCount - 1])
+        --gAudio.streamCount;
+    setAudioError(kAudioOk);
+    return true;
+}
+
+bool playAudioStream(AudioStream stream) {
+    if (!gAudio.ready)
+        return finish(AudioCall::play, stream, kAudioNotInitialised, false);
+    StreamRecord* record = recordOf(stream);
+    if (!record)
+        return finish(AudioCall::play, stream, kAudioInvalidHandle, false);
+    EnterCriticalSection(&gAudio.lock);
+    gAudio.playback = {record, 0};
+    LeaveCriticalSection(&gAudio.lock);
+    return finish(AudioCall::play, stream, kAudioOk, true);
+}
+
+bool setAudioStreamVolume(AudioStream stream, int volume) {
+    if (!gAudio.ready)
+        return finish(AudioCall::volume, stream, kAudioNotInitialised, false);
+    StreamRecord* record = recordOf(stream);
+    if (!record)
+        return finish(AudioCall::volume, stream, kAudioInvalidHandle, false);
+    // The playback thread reads it for every buffer it mixes.
+    record->volume.store(std::clamp(volume, 0, 100), std::memory_order_relaxed);
+    return finish(AudioCall::volume, stream, kAudioOk, true);
+}
+
+int audioStreamVolume(AudioStream stream) {
+    StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
+    setAudioError(record ? kAudioOk : gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
+    return record ? record->volume.load(std::memory_order_relaxed) : -1;
+}
+
+bool audioPlaying() {
+    setAudioError(gAudio.ready ? kAudioOk : kAudioNotInitialised);
+    if (!gAudio.ready)
+        return false;
+    EnterCriticalSection(&gAudio.lock);
+    const bool playing = gAudio.playback.stream != nullptr;
+    LeaveCriticalSection(&gAudio.lock);
+    return playing;
+}
+
+bool audioStreamSpectrum(AudioStream stream, float* out) {
+    if (!gAudio.ready)
+        return finish(AudioCall::spectrum, stream, kAudioNotInitialised, false);
+    if (!recordOf(stream))
+        return finish(AudioCall::spectrum, stream, kAudioInvalidHandle, false);
+    float samples[kSpectrumSamples];
+    copyOutput(samples);
+    spectrumOf(samples, out);
+    return finish(AudioCall::spectrum, stream, kAudioOk, true);
+}
+
+}  // namespace platform
