@@ -122,7 +122,7 @@ bool GLWindow::pumpFrame() {
     return true;
 }
 
-long windowProc(platform::WindowHandle window, const platform::Message& message) {
+intptr_t windowProc(platform::WindowHandle window, const platform::Message& message) {
     using platform::MessageType;
     switch (message.type) {
         case MessageType::keyDown:

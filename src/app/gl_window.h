@@ -37,6 +37,6 @@ class GLWindow {
 
 // Escape and close requests post the quit message; sizing and background erasing are
 // swallowed; everything else goes to the platform's default handling.
-long windowProc(platform::WindowHandle window, const platform::Message& message);
+intptr_t windowProc(platform::WindowHandle window, const platform::Message& message);
 
 extern GLWindow* gWindow;

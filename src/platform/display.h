@@ -54,10 +54,10 @@ struct Message {
 };
 
 // Returns what the platform expects back for the message; 0 when it was handled.
-using WindowProc = long (*)(WindowHandle window, const Message& message);
+using WindowProc = intptr_t (*)(WindowHandle window, const Message& message);
 
 // The platform's own handling of a message the window procedure does not handle.
-long defaultWindowProc(WindowHandle window, const Message& message);
+intptr_t defaultWindowProc(WindowHandle window, const Message& message);
 
 struct DisplayMode {
     int width = 0;
@@ -123,7 +123,7 @@ int64_t framesPresented(DeviceHandle device);
 bool peekMessage(Message& message);
 
 // Hands a message taken by peekMessage to its window's procedure.
-long dispatchMessage(const Message& message);
+intptr_t dispatchMessage(const Message& message);
 
 // Queues the quit message behind whatever is pending.
 void postQuitMessage();

@@ -157,7 +157,7 @@ void restoreDesktopMode() {
     }
 }
 
-long defaultWindowProc(WindowHandle, const Message&) {
+intptr_t defaultWindowProc(WindowHandle, const Message&) {
     return 0;
 }
 
@@ -329,7 +329,7 @@ bool peekMessage(Message& message) {
     return true;
 }
 
-long dispatchMessage(const Message& message) {
+intptr_t dispatchMessage(const Message& message) {
     if (message.type == MessageType::quit)
         return 0;
     // A close request from the system (SIGINT, SIGTERM) reaches the procedure even when

@@ -128,11 +128,12 @@ HWND hwndOf(WindowHandle window) {
     return window ? window->hwnd : nullptr;
 }
 
-long defaultWindowProc(WindowHandle, const Message& message) {
+intptr_t defaultWindowProc(WindowHandle, const Message& message) {
     const SystemMessage& m = message.system;
     if (m.id == 0)
         return 0;
-    return static_cast<long>(DefWindowProcW(static_cast<HWND>(m.target), m.id, m.wParam, m.lParam));
+    return static_cast<intptr_t>(
+        DefWindowProcW(static_cast<HWND>(m.target), m.id, m.wParam, m.lParam));
 }
 
 void useOffscreenDisplay(const DisplayMode& mode) {
@@ -282,7 +283,7 @@ bool peekMessage(Message& message) {
     return true;
 }
 
-long dispatchMessage(const Message& message) {
+intptr_t dispatchMessage(const Message& message) {
     if (message.type == MessageType::quit)
         return 0;
     const SystemMessage& m = message.system;
@@ -292,7 +293,7 @@ long dispatchMessage(const Message& message) {
     msg.wParam = m.wParam;
     msg.lParam = m.lParam;
     TranslateMessage(&msg);
-    return static_cast<long>(DispatchMessageW(&msg));
+    return static_cast<intptr_t>(DispatchMessageW(&msg));
 }
 
 void postQuitMessage() {

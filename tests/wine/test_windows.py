@@ -54,6 +54,14 @@ class WindowsTest(unittest.TestCase):
         self.assertEqual(show.wait(timeout=10), 0, show.stdout())
         self.assertEqual(show.box_texts(), [])
 
+    def test_close_request_quits(self):
+        show = self.start()
+        wid = self.xvfb.find_window("hopsasa", timeout=30)
+        self.assertIsNotNone(wid, "no window titled hopsasa")
+        time.sleep(1.0)
+        self.xvfb.request_close(wid)
+        self.assertEqual(show.wait(timeout=10), 0, show.stdout())
+
     def test_without_music_its_messages_reach_standard_output_in_order(self):
         show = self.start(workdir=self.folder(missing=["music.mp3"]))
         found = dismiss_boxes(self.xvfb, "Error", len(NO_MUSIC), timeout=30)
