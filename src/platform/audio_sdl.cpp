@@ -47,24 +47,16 @@ struct StreamRecord {
     int volume = 100;
 };
 
-constexpr int kMaxStreams = 16;
 constexpr int kDeviceChunkFrames = 1024;  // about 23 ms at 44100 Hz
 
 // Plain pointers and values only: the audio thread may still run while static
 // destructors do.
 struct AudioState {
     bool ready = false;
-    StreamRecord* streams[kMaxStreams] = {};
-    int streamCount = 0;
+    StreamSlots<StreamRecord> streams;
     AudioStream playing = 0;  // the stream started last
 };
 AudioState gAudio;
-
-StreamRecord* recordOf(AudioStream stream) {
-    if (stream == 0 || stream > static_cast<AudioStream>(gAudio.streamCount))
-        return nullptr;
-    return gAudio.streams[stream - 1];
-}
 
 int toMixerVolume(int volume) {
     return (std::clamp(volume, 0, 100) * MIX_MAX_VOLUME + 50) / 100;
@@ -105,7 +97,7 @@ bool initAudioOutput(int sampleRate) {
 AudioStream openAudioStream(const char* path) {
     if (!gAudio.ready)
         return finish(AudioCall::open, 0, kAudioNotInitialised, AudioStream{0});
-    if (gAudio.streamCount == kMaxStreams) {
+    if (gAudio.streams.full()) {
         return finish(AudioCall::open, 0, kAudioTooManyStreams, AudioStream{0});
     }
     auto* bytes = new std::vector<uint8_t>;
@@ -134,13 +126,12 @@ AudioStream openAudioStream(const char* path) {
         return fail(kAudioFileFormat);
     }
 
-    gAudio.streams[gAudio.streamCount++] = new StreamRecord{music, bytes, 100};
-    return finish(AudioCall::open, static_cast<AudioStream>(gAudio.streamCount), kAudioOk,
-                  static_cast<AudioStream>(gAudio.streamCount));
+    const AudioStream stream = gAudio.streams.add(new StreamRecord{music, bytes, 100});
+    return finish(AudioCall::open, stream, kAudioOk, stream);
 }
 
 bool closeAudioStream(AudioStream stream) {
-    StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
+    StreamRecord* record = gAudio.ready ? gAudio.streams.find(stream) : nullptr;
     if (!record) {
         setAudioError(gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
         return false;
@@ -149,11 +140,9 @@ bool closeAudioStream(AudioStream stream) {
     Mix_FreeMusic(record->music);
     delete record->bytes;
     delete record;
-    gAudio.streams[stream - 1] = nullptr;
+    gAudio.streams.remove(stream);
     if (gAudio.playing == stream)
         gAudio.playing = 0;
-    while (gAudio.streamCount > 0 && !gAudio.streams[gAudio.streamCount - 1])
-        --gAudio.streamCount;
     setAudioError(kAudioOk);
     return true;
 }
@@ -161,7 +150,7 @@ bool closeAudioStream(AudioStream stream) {
 bool playAudioStream(AudioStream stream) {
     if (!gAudio.ready)
         return finish(AudioCall::play, stream, kAudioNotInitialised, false);
-    StreamRecord* record = recordOf(stream);
+    StreamRecord* record = gAudio.streams.find(stream);
     if (!record)
         return finish(AudioCall::play, stream, kAudioInvalidHandle, false);
     // The mixer has one music volume; the stream brings its own.
@@ -176,7 +165,7 @@ bool playAudioStream(AudioStream stream) {
 bool setAudioStreamVolume(AudioStream stream, int volume) {
     if (!gAudio.ready)
         return finish(AudioCall::volume, stream, kAudioNotInitialised, false);
-    StreamRecord* record = recordOf(stream);
+    StreamRecord* record = gAudio.streams.find(stream);
     if (!record)
         return finish(AudioCall::volume, stream, kAudioInvalidHandle, false);
     record->volume = std::clamp(volume, 0, 100);
@@ -186,7 +175,7 @@ bool setAudioStreamVolume(AudioStream stream, int volume) {
 }
 
 int audioStreamVolume(AudioStream stream) {
-    StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
+    StreamRecord* record = gAudio.ready ? gAudio.streams.find(stream) : nullptr;
     setAudioError(record ? kAudioOk : gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
     return record ? record->volume : -1;
 }
@@ -199,7 +188,7 @@ bool audioPlaying() {
 bool audioStreamSpectrum(AudioStream stream, float* out) {
     if (!gAudio.ready)
         return finish(AudioCall::spectrum, stream, kAudioNotInitialised, false);
-    if (!recordOf(stream))
+    if (!gAudio.streams.find(stream))
         return finish(AudioCall::spectrum, stream, kAudioInvalidHandle, false);
     float samples[kSpectrumSamples];
     copyOutput(samples);

@@ -24,6 +24,41 @@ T finish(AudioCall call, AudioStream stream, int error, T result) {
     return result;
 }
 
+// The open streams of a backend, at most 16, each named by its slot: 1 to 16. Closing the
+// newest streams frees their slots for the next ones opened. Plain values only: the
+// audio thread may still run while static destructors do.
+template <typename Record>
+class StreamSlots {
+  public:
+    static constexpr int kMaxStreams = 16;
+
+    bool full() const { return count_ == kMaxStreams; }
+
+    // Takes the next slot; the new stream's handle.
+    AudioStream add(Record* record) {
+        records_[count_++] = record;
+        return static_cast<AudioStream>(count_);
+    }
+
+    // The stream's record, or null when the handle names no open stream.
+    Record* find(AudioStream stream) const {
+        if (stream == 0 || stream > static_cast<AudioStream>(count_))
+            return nullptr;
+        return records_[stream - 1];
+    }
+
+    // Forgets the stream, and frees the empty slots at the top.
+    void remove(AudioStream stream) {
+        records_[stream - 1] = nullptr;
+        while (count_ > 0 && !records_[count_ - 1])
+            --count_;
+    }
+
+  private:
+    Record* records_[kMaxStreams] = {};
+    int count_ = 0;
+};
+
 // Reads the whole file; false when it cannot be opened or read to its end.
 bool readWholeFile(const char* path, std::vector<uint8_t>& bytes);
 

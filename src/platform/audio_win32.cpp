@@ -31,7 +31,6 @@
 namespace platform {
 namespace {
 
-constexpr int kMaxStreams = 16;
 constexpr int kChannels = 2;  // the device's, and every stream's once decoded
 constexpr int kBufferCount = 4;
 constexpr int kBufferFrames = 1024;  // about 23 ms at 44100 Hz
@@ -69,20 +68,13 @@ struct AudioState {
     CRITICAL_SECTION lock;
     Playback playback;
 
-    StreamRecord* streams[kMaxStreams] = {};
-    int streamCount = 0;
+    StreamSlots<StreamRecord> streams;
 
     WAVEHDR headers[kBufferCount] = {};
     bool queued[kBufferCount] = {};  // playback thread only: handed to the device
     int16_t buffers[kBufferCount][kBufferFrames * kChannels] = {};
 };
 AudioState gAudio;
-
-StreamRecord* recordOf(AudioStream stream) {
-    if (stream == 0 || stream > static_cast<AudioStream>(gAudio.streamCount))
-        return nullptr;
-    return gAudio.streams[stream - 1];
-}
 
 void freeRecord(StreamRecord* record) {
     delete[] record->samples;
@@ -601,7 +593,7 @@ bool initAudioOutput(int sampleRate) {
 AudioStream openAudioStream(const char* path) {
     if (!gAudio.ready)
         return finish(AudioCall::open, 0, kAudioNotInitialised, AudioStream{0});
-    if (gAudio.streamCount == kMaxStreams)
+    if (gAudio.streams.full())
         return finish(AudioCall::open, 0, kAudioTooManyStreams, AudioStream{0});
 
     StreamRecord* record = nullptr;
@@ -621,13 +613,12 @@ AudioStream openAudioStream(const char* path) {
         return finish(AudioCall::open, 0, error, AudioStream{0});
     }
 
-    gAudio.streams[gAudio.streamCount++] = record;
-    const auto stream = static_cast<AudioStream>(gAudio.streamCount);
+    const AudioStream stream = gAudio.streams.add(record);
     return finish(AudioCall::open, stream, kAudioOk, stream);
 }
 
 bool closeAudioStream(AudioStream stream) {
-    StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
+    StreamRecord* record = gAudio.ready ? gAudio.streams.find(stream) : nullptr;
     if (!record) {
         setAudioError(gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
         return false;
@@ -638,9 +629,7 @@ bool closeAudioStream(AudioStream stream) {
         gAudio.playback = {};
     LeaveCriticalSection(&gAudio.lock);
     freeRecord(record);
-    gAudio.streams[stream - 1] = nullptr;
-    while (gAudio.streamCount > 0 && !gAudio.streams[gAudio.streamCount - 1])
-        --gAudio.streamCount;
+    gAudio.streams.remove(stream);
     setAudioError(kAudioOk);
     return true;
 }
@@ -648,7 +637,7 @@ bool closeAudioStream(AudioStream stream) {
 bool playAudioStream(AudioStream stream) {
     if (!gAudio.ready)
         return finish(AudioCall::play, stream, kAudioNotInitialised, false);
-    StreamRecord* record = recordOf(stream);
+    StreamRecord* record = gAudio.streams.find(stream);
     if (!record)
         return finish(AudioCall::play, stream, kAudioInvalidHandle, false);
     EnterCriticalSection(&gAudio.lock);
@@ -660,7 +649,7 @@ bool playAudioStream(AudioStream stream) {
 bool setAudioStreamVolume(AudioStream stream, int volume) {
     if (!gAudio.ready)
         return finish(AudioCall::volume, stream, kAudioNotInitialised, false);
-    StreamRecord* record = recordOf(stream);
+    StreamRecord* record = gAudio.streams.find(stream);
     if (!record)
         return finish(AudioCall::volume, stream, kAudioInvalidHandle, false);
     // The playback thread reads it for every buffer it mixes.
@@ -669,7 +658,7 @@ bool setAudioStreamVolume(AudioStream stream, int volume) {
 }
 
 int audioStreamVolume(AudioStream stream) {
-    StreamRecord* record = gAudio.ready ? recordOf(stream) : nullptr;
+    StreamRecord* record = gAudio.ready ? gAudio.streams.find(stream) : nullptr;
     setAudioError(record ? kAudioOk : gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
     return record ? record->volume.load(std::memory_order_relaxed) : -1;
 }
@@ -687,7 +676,7 @@ bool audioPlaying() {
 bool audioStreamSpectrum(AudioStream stream, float* out) {
     if (!gAudio.ready)
         return finish(AudioCall::spectrum, stream, kAudioNotInitialised, false);
-    if (!recordOf(stream))
+    if (!gAudio.streams.find(stream))
         return finish(AudioCall::spectrum, stream, kAudioInvalidHandle, false);
     float samples[kSpectrumSamples];
     copyOutput(samples);
