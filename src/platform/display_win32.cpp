@@ -39,6 +39,7 @@ struct DisplayState {
     DisplayMode offscreenMode;
     WindowProc proc = nullptr;
     WindowRecord* window = nullptr;  // the one window the program makes
+    bool escapePosted = false;       // by postMessage, since the last query of the key
 };
 DisplayState gDisplay;
 
@@ -102,6 +103,29 @@ PIXELFORMATDESCRIPTOR descriptorOf(const PixelFormat& format) {
     descriptor.cStencilBits = static_cast<BYTE>(format.stencilBits);
     descriptor.iLayerType = PFD_MAIN_PLANE;
     return descriptor;
+}
+
+// ChoosePixelFormat takes an alpha size of 0 as "any", as drivers do, and may well choose
+// a format with alpha. A request without alpha gets the same format without it, where the
+// device has one.
+int withoutAlpha(HDC hdc, int chosen) {
+    PIXELFORMATDESCRIPTOR best = {};
+    // The chosen format's description, and the number of the device's formats.
+    const int count = DescribePixelFormat(hdc, chosen, sizeof best, &best);
+    if (count == 0 || best.cAlphaBits == 0)
+        return chosen;
+    for (int index = 1; index <= count; ++index) {
+        PIXELFORMATDESCRIPTOR other = {};
+        if (DescribePixelFormat(hdc, index, sizeof other, &other) != 0 && other.cAlphaBits == 0 &&
+            other.dwFlags == best.dwFlags && other.iPixelType == best.iPixelType &&
+            other.cRedBits == best.cRedBits && other.cGreenBits == best.cGreenBits &&
+            other.cBlueBits == best.cBlueBits && other.cAccumBits == best.cAccumBits &&
+            other.cDepthBits == best.cDepthBits && other.cStencilBits == best.cStencilBits &&
+            other.cAuxBuffers == best.cAuxBuffers) {
+            return index;
+        }
+    }
+    return chosen;
 }
 
 }  // namespace
@@ -232,7 +256,8 @@ int choosePixelFormat(DeviceHandle device, const PixelFormat& format) {
     if (!device)
         return 0;
     PIXELFORMATDESCRIPTOR descriptor = descriptorOf(format);
-    return ChoosePixelFormat(device->hdc, &descriptor);
+    const int chosen = ChoosePixelFormat(device->hdc, &descriptor);
+    return chosen != 0 && format.alphaBits == 0 ? withoutAlpha(device->hdc, chosen) : chosen;
 }
 
 bool setPixelFormat(DeviceHandle device, int formatIndex, const PixelFormat& format) {
@@ -292,7 +317,8 @@ intptr_t dispatchMessage(const Message& message) {
     msg.message = m.id;
     msg.wParam = m.wParam;
     msg.lParam = m.lParam;
-    TranslateMessage(&msg);
+    // Not translated: the program reads no characters, and TranslateMessage would queue a
+    // character message behind every key.
     return static_cast<intptr_t>(DispatchMessageW(&msg));
 }
 
@@ -308,6 +334,9 @@ void postMessage(const Message& message) {
             break;
         case MessageType::keyDown:
             PostMessageW(hwnd, WM_KEYDOWN, message.key == Key::escape ? VK_ESCAPE : 'A', 0);
+            // A press the system makes shows in its key state at once; a posted one does not.
+            if (message.key == Key::escape)
+                gDisplay.escapePosted = true;
             break;
         case MessageType::close:
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
@@ -325,8 +354,13 @@ void postMessage(const Message& message) {
 }
 
 bool keyDownOrPressedSinceLastQuery(Key key) {
+    if (key != Key::escape)
+        return false;
     // Non-zero when the key is down now, or (the lowest bit) was pressed since the last call.
-    return key == Key::escape && GetAsyncKeyState(VK_ESCAPE) != 0;
+    const bool pressed = GetAsyncKeyState(VK_ESCAPE) != 0;
+    const bool posted = gDisplay.escapePosted;
+    gDisplay.escapePosted = false;
+    return pressed || posted;
 }
 
 }  // namespace platform
