@@ -36,6 +36,10 @@ TEST(ReportError, LongMessageIsCutTo1023Characters) {
     EXPECT_EQ(sink.texts().at(0), expected);
 }
 
+#ifndef _WIN32
+// Linux only: which text a box can show is the system's to say (platform/message_box.h).
+// Windows goes by the thread's ANSI code page, where this byte is usually a letter (a y with
+// diaeresis in code page 1252).
 TEST(ReportError, TextThatIsNotUtf8ShowsAnEmptyBoxButKeepsTheOutput) {
     MessageSink sink;
     testing::internal::CaptureStdout();
@@ -43,3 +47,4 @@ TEST(ReportError, TextThatIsNotUtf8ShowsAnEmptyBoxButKeepsTheOutput) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "bad \xff byte");
     EXPECT_EQ(sink.texts().at(0), "");
 }
+#endif  // _WIN32

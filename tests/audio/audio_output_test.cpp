@@ -148,7 +148,7 @@ TEST(AudioOutput, AStreamPlaysOnceToItsEndAndTheSpectrumFallsSilent) {
     ASSERT_TRUE(initAudioOutput(44100));
     AudioStream stream = openAudioStream(testMp3().c_str());
     ASSERT_TRUE(playAudioStream(stream));
-    // The tone lasts two seconds; the dummy driver plays it in real time.
+    // The tone lasts two seconds; the output device plays it in real time.
     bool ended = false;
     for (int i = 0; i < 500 && !ended; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

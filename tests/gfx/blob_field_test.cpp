@@ -176,12 +176,12 @@ TEST_F(BlobFieldTest, BlobOfLifeTwoLivesFourSecondsAndIsDrawnOnItsLastUpdate) {
     }
     EXPECT_EQ(blob.vy, 1125 - 4 * 750);
     EXPECT_FALSE(blob.alive);
-    EXPECT_TRUE(viewPixel(300, 300).near(kRed)) << viewPixel(300, 300);
+    EXPECT_TRUE(viewPixel(300, 300).closeTo(kRed)) << viewPixel(300, 300);
 
     advanceClock(1.0);
     clear();
     field.updateAndDraw();
-    EXPECT_TRUE(viewPixel(300, 300).near(kBlack));
+    EXPECT_TRUE(viewPixel(300, 300).closeTo(kBlack));
 }
 
 TEST_F(BlobFieldTest, BlobWithoutLifeIsDrawnOnceThenDies) {
@@ -190,12 +190,12 @@ TEST_F(BlobFieldTest, BlobWithoutLifeIsDrawnOnceThenDies) {
     isolate(field, 2, 400, 300);
     field.blobs[2].life = 0;
     field.updateAndDraw();
-    EXPECT_TRUE(viewPixel(400, 300).near(kRed));
+    EXPECT_TRUE(viewPixel(400, 300).closeTo(kRed));
     EXPECT_FALSE(field.blobs[2].alive);
 
     clear();
     field.updateAndDraw();
-    EXPECT_TRUE(viewPixel(400, 300).near(kBlack));
+    EXPECT_TRUE(viewPixel(400, 300).closeTo(kBlack));
 }
 
 TEST_F(BlobFieldTest, EachBlobStepsByItsOwnWholeMilliseconds) {
@@ -251,12 +251,12 @@ TEST_F(BlobFieldTest, SquaresSitWhereTheModelSays) {
     // -10.7 truncates to -10 (a floor would give -11): the square spans x -30 to 10.
     isolate(field, 0, -10.7f, 300.9f);
     field.updateAndDraw();
-    EXPECT_TRUE(viewPixel(9, 300).near(kRed));
-    EXPECT_TRUE(viewPixel(10, 300).near(kBlack));
-    EXPECT_TRUE(viewPixel(0, 280).near(kRed));
-    EXPECT_TRUE(viewPixel(0, 279).near(kBlack));
-    EXPECT_TRUE(viewPixel(0, 319).near(kRed));
-    EXPECT_TRUE(viewPixel(0, 320).near(kBlack));
+    EXPECT_TRUE(viewPixel(9, 300).closeTo(kRed));
+    EXPECT_TRUE(viewPixel(10, 300).closeTo(kBlack));
+    EXPECT_TRUE(viewPixel(0, 280).closeTo(kRed));
+    EXPECT_TRUE(viewPixel(0, 279).closeTo(kBlack));
+    EXPECT_TRUE(viewPixel(0, 319).closeTo(kRed));
+    EXPECT_TRUE(viewPixel(0, 320).closeTo(kBlack));
 
     // A burst in flight: every live blob's centre is red, the corners of the screen are not.
     clear();
@@ -271,10 +271,10 @@ TEST_F(BlobFieldTest, SquaresSitWhereTheModelSays) {
         int y = static_cast<int>(burst.blobs[i].y);
         if (x < 0 || x >= 800 || y < 0 || y >= 600)
             continue;
-        EXPECT_TRUE(viewPixel(x, y).near(kRed)) << "blob " << i << " at " << x << ", " << y;
+        EXPECT_TRUE(viewPixel(x, y).closeTo(kRed)) << "blob " << i << " at " << x << ", " << y;
     }
-    EXPECT_TRUE(viewPixel(0, 0).near(kBlack));
-    EXPECT_TRUE(viewPixel(799, 599).near(kBlack));
+    EXPECT_TRUE(viewPixel(0, 0).closeTo(kBlack));
+    EXPECT_TRUE(viewPixel(799, 599).closeTo(kBlack));
 }
 
 TEST_F(BlobFieldTest, MissingPictureLeavesRedUntexturedSquares) {
@@ -287,7 +287,7 @@ TEST_F(BlobFieldTest, MissingPictureLeavesRedUntexturedSquares) {
     field.spawn(0, 0, 1);
     isolate(field, 0, 400, 300);
     field.updateAndDraw();
-    EXPECT_TRUE(viewPixel(400, 300).near(kRed));
+    EXPECT_TRUE(viewPixel(400, 300).closeTo(kRed));
 }
 
 TEST_F(BlobFieldTest, DrawLeavesTheDocumentedState) {

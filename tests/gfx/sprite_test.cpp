@@ -85,12 +85,12 @@ TEST_F(SpriteTest, NewSpriteCoversItsOwnSizeFromTheTopLeft) {
     EXPECT_EQ(std::vector<float>(sprite.color, sprite.color + 4), (std::vector<float>{1, 1, 1, 1}));
 
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(0, 0).near(kRed));
-    EXPECT_TRUE(pixelAt(199, 0).near(kRed));
-    EXPECT_TRUE(pixelAt(0, 99).near(kRed));
-    EXPECT_TRUE(pixelAt(199, 99).near(kRed));
-    EXPECT_TRUE(pixelAt(200, 50).near(kBlack));
-    EXPECT_TRUE(pixelAt(100, 100).near(kBlack));
+    EXPECT_TRUE(pixelAt(0, 0).closeTo(kRed));
+    EXPECT_TRUE(pixelAt(199, 0).closeTo(kRed));
+    EXPECT_TRUE(pixelAt(0, 99).closeTo(kRed));
+    EXPECT_TRUE(pixelAt(199, 99).closeTo(kRed));
+    EXPECT_TRUE(pixelAt(200, 50).closeTo(kBlack));
+    EXPECT_TRUE(pixelAt(100, 100).closeTo(kBlack));
     EXPECT_TRUE(sink.boxes.empty());
 }
 
@@ -100,9 +100,9 @@ TEST_F(SpriteTest, OddSizesDrawOnePixelSmaller) {
     EXPECT_EQ(sprite.centerY, 2);
     drawOverlay(sprite);
     // Halves of 3 and 2 around (3, 2): x from 0 to 6, y from 0 to 4.
-    EXPECT_TRUE(pixelAt(5, 3).near(kRed));
-    EXPECT_TRUE(pixelAt(6, 2).near(kBlack));
-    EXPECT_TRUE(pixelAt(3, 4).near(kBlack));
+    EXPECT_TRUE(pixelAt(5, 3).closeTo(kRed));
+    EXPECT_TRUE(pixelAt(6, 2).closeTo(kBlack));
+    EXPECT_TRUE(pixelAt(3, 4).closeTo(kBlack));
 }
 
 TEST_F(SpriteTest, PictureIsUprightAndTurnsClockwise) {
@@ -111,15 +111,15 @@ TEST_F(SpriteTest, PictureIsUprightAndTurnsClockwise) {
     sprite.centerX = 400;
     sprite.centerY = 300;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(400, 272).near(kRed, 8)) << pixelAt(400, 272);
-    EXPECT_TRUE(pixelAt(400, 328).near(kBlue, 8));
+    EXPECT_TRUE(pixelAt(400, 272).closeTo(kRed, 8)) << pixelAt(400, 272);
+    EXPECT_TRUE(pixelAt(400, 328).closeTo(kBlue, 8));
 
     glClear(GL_COLOR_BUFFER_BIT);
     sprite.angle = 90;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(428, 300).near(kRed, 8)) << pixelAt(428, 300);
-    EXPECT_TRUE(pixelAt(372, 300).near(kBlue, 8));
-    EXPECT_TRUE(pixelAt(400, 272).near(kBlue, 8));
+    EXPECT_TRUE(pixelAt(428, 300).closeTo(kRed, 8)) << pixelAt(428, 300);
+    EXPECT_TRUE(pixelAt(372, 300).closeTo(kBlue, 8));
+    EXPECT_TRUE(pixelAt(400, 272).closeTo(kBlue, 8));
 }
 
 TEST_F(SpriteTest, ColourTintsAndBlends) {
@@ -127,7 +127,7 @@ TEST_F(SpriteTest, ColourTintsAndBlends) {
     sprite.color[1] = 0;
     sprite.color[2] = 0;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(32, 32).near(kRed));
+    EXPECT_TRUE(pixelAt(32, 32).closeTo(kRed));
 
     glClearColor(0, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -135,8 +135,8 @@ TEST_F(SpriteTest, ColourTintsAndBlends) {
     sprite.color[2] = 1;
     sprite.color[3] = 0.5f;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(32, 32).near({128, 128, 255, 255}, 2)) << pixelAt(32, 32);
-    EXPECT_TRUE(pixelAt(100, 32).near(kBlue));
+    EXPECT_TRUE(pixelAt(32, 32).closeTo({128, 128, 255, 255}, 2)) << pixelAt(32, 32);
+    EXPECT_TRUE(pixelAt(100, 32).closeTo(kBlue));
 }
 
 TEST_F(SpriteTest, MirroredQuadIsCulledAndDoublyMirroredTurnsHalfWay) {
@@ -145,16 +145,16 @@ TEST_F(SpriteTest, MirroredQuadIsCulledAndDoublyMirroredTurnsHalfWay) {
     sprite.centerY = 300;
     sprite.drawWidth = -64;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(400, 300).near(kBlack));
+    EXPECT_TRUE(pixelAt(400, 300).closeTo(kBlack));
     sprite.drawWidth = 64;
     sprite.drawHeight = -64;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(400, 300).near(kBlack));
+    EXPECT_TRUE(pixelAt(400, 300).closeTo(kBlack));
 
     sprite.drawWidth = -64;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(400, 328).near(kRed, 8)) << pixelAt(400, 328);
-    EXPECT_TRUE(pixelAt(400, 272).near(kBlue, 8));
+    EXPECT_TRUE(pixelAt(400, 328).closeTo(kRed, 8)) << pixelAt(400, 328);
+    EXPECT_TRUE(pixelAt(400, 272).closeTo(kBlue, 8));
 }
 
 TEST_F(SpriteTest, UnloadedSpriteDrawsItsTintFlat) {
@@ -172,7 +172,7 @@ TEST_F(SpriteTest, UnloadedSpriteDrawsItsTintFlat) {
     sprite.color[1] = 1;
     sprite.color[2] = 0;
     drawOverlay(sprite);
-    EXPECT_TRUE(pixelAt(50, 50).near({0, 255, 0, 255}));
+    EXPECT_TRUE(pixelAt(50, 50).closeTo({0, 255, 0, 255}));
 }
 
 TEST_F(SpriteTest, MissingScreenSizeIsReportedAndChangesNothing) {
@@ -187,7 +187,7 @@ TEST_F(SpriteTest, MissingScreenSizeIsReportedAndChangesNothing) {
     EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Can't draw overlay without window size.",
                                                       "Can't draw overlay without window size."}));
     EXPECT_TRUE(OverlayState::read() == before);
-    EXPECT_TRUE(pixelAt(32, 32).near(kBlack));
+    EXPECT_TRUE(pixelAt(32, 32).closeTo(kBlack));
 }
 
 TEST_F(SpriteTest, DrawLeavesTheDocumentedState) {

@@ -71,7 +71,7 @@ Level readLevel0(const Texture& texture) {
 // True when every texel of texture row t is within `tolerance` of `color`.
 ::testing::AssertionResult rowIs(const Level& level, int t, Rgba color, int tolerance = 1) {
     for (int s = 0; s < level.width; ++s) {
-        if (!level.at(s, t).near(color, tolerance)) {
+        if (!level.at(s, t).closeTo(color, tolerance)) {
             return ::testing::AssertionFailure()
                    << "texel (" << s << ", " << t << ") is " << level.at(s, t) << ", not " << color;
         }
@@ -318,7 +318,7 @@ TEST_F(TgaTest, RunLengthTrueColourAndGreyAreDecoded) {
                 Rgba expected = picture.at(s, t);
                 if (bits == 8)
                     expected = {expected.r, 0, 0, 255};
-                EXPECT_TRUE(level.at(s, t).near(expected, 0))
+                EXPECT_TRUE(level.at(s, t).closeTo(expected, 0))
                     << bits << " bits, texel (" << s << ", " << t << ") " << level.at(s, t);
             }
         }

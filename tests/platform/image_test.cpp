@@ -53,9 +53,9 @@ TEST(DecodedImage, DepthFollowsTheSourceAndRowsAreWordAligned) {
         EXPECT_EQ(image.pitch() % 4, 0) << c.name;
         EXPECT_GE(image.pitch(), 3 * c.bits / 8) << c.name;
         if (c.tolerance >= 0) {
-            EXPECT_TRUE(decodedPixel(image, 0, 0).near(c.color, c.tolerance))
+            EXPECT_TRUE(decodedPixel(image, 0, 0).closeTo(c.color, c.tolerance))
                 << c.name << " " << decodedPixel(image, 0, 0);
-            EXPECT_TRUE(decodedPixel(image, 2, 1).near(c.color, c.tolerance))
+            EXPECT_TRUE(decodedPixel(image, 2, 1).closeTo(c.color, c.tolerance))
                 << c.name << " " << decodedPixel(image, 2, 1);
         }
     }

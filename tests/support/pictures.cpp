@@ -1,8 +1,5 @@
 #include "support/pictures.h"
 
-#include <SDL.h>
-#include <SDL_image.h>
-
 #include <algorithm>
 #include <cstdint>
 
@@ -137,21 +134,6 @@ Bytes runLengthEncode(const std::vector<Bytes>& pixels) {
     return out;
 }
 
-SDL_Surface* surfaceOf(const Picture& picture) {
-    SDL_Surface* surface =
-        SDL_CreateRGBSurfaceWithFormat(0, picture.width, picture.height, 24, SDL_PIXELFORMAT_RGB24);
-    for (int y = 0; y < picture.height; ++y) {
-        uint8_t* row = static_cast<uint8_t*>(surface->pixels) + y * surface->pitch;
-        for (int x = 0; x < picture.width; ++x) {
-            const Rgba& c = picture.at(x, y);
-            row[x * 3 + 0] = byte(c.r);
-            row[x * 3 + 1] = byte(c.g);
-            row[x * 3 + 2] = byte(c.b);
-        }
-    }
-    return surface;
-}
-
 }  // namespace
 
 Picture solidPicture(int width, int height, Rgba color) {
@@ -240,13 +222,6 @@ void writePng(const std::string& path, const Picture& picture, PngKind kind) {
 
 void writeSolidPng(const std::string& path, int width, int height, Rgba color, PngKind kind) {
     writePng(path, solidPicture(width, height, color), kind);
-}
-
-void writeJpeg(const std::string& path, const Picture& picture) {
-    SDL_Surface* surface = surfaceOf(picture);
-    if (IMG_SaveJPG(surface, path.c_str(), 100) != 0)
-        ADD_FAILURE() << "JPEG not written: " << path;
-    SDL_FreeSurface(surface);
 }
 
 void writeSolidJpeg(const std::string& path, int width, int height, Rgba color) {

@@ -32,7 +32,8 @@ void writePng(const std::string& path, const Picture& picture, PngKind kind = Pn
 void writeSolidPng(const std::string& path, int width, int height, Rgba color,
                    PngKind kind = PngKind::rgb);
 
-// Baseline JPEG at quality 100 (colours survive within a few units).
+// Baseline JPEG at quality 100 (colours survive within a few units), by the system's
+// encoder: SDL_image on Linux, GDI+ on Windows (support/jpeg_*.cpp).
 void writeJpeg(const std::string& path, const Picture& picture);
 void writeSolidJpeg(const std::string& path, int width, int height, Rgba color);
 

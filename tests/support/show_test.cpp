@@ -1,12 +1,12 @@
 #include "support/show_test.h"
 
 #include <GL/gl.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <random>
 
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -40,7 +40,7 @@ void advanceClock(double seconds) {
     platform::advanceManualCounter(static_cast<int64_t>(seconds * kTicksPerSecond + 0.5));
 }
 
-bool Rgba::near(const Rgba& o, int t) const {
+bool Rgba::closeTo(const Rgba& o, int t) const {
     return std::abs(r - o.r) <= t && std::abs(g - o.g) <= t && std::abs(b - o.b) <= t &&
            std::abs(a - o.a) <= t;
 }
@@ -69,8 +69,15 @@ void ShowTest::SetUp() {
 }
 
 TempDir::TempDir() {
-    char pattern[] = "/tmp/hopsasa-test-XXXXXX";
-    root_ = mkdtemp(pattern);
+    // A name of its own: create_directory makes a new folder or says the name is taken.
+    namespace fs = std::filesystem;
+    const fs::path base = fs::temp_directory_path();
+    std::random_device random;
+    fs::path folder;
+    do {
+        folder = base / ("hopsasa-test-" + std::to_string(random()));
+    } while (!fs::create_directory(folder));
+    root_ = folder.string();
 }
 
 TempDir::~TempDir() {

@@ -42,7 +42,9 @@ void advanceClock(double seconds);
 
 struct Rgba {
     int r = 0, g = 0, b = 0, a = 0;
-    bool near(const Rgba& other, int tolerance = 3) const;
+    // Every channel within `tolerance`. (Not named "near": on Windows, GL/gl.h includes
+    // windows.h, which defines near and far as empty macros.)
+    bool closeTo(const Rgba& other, int tolerance = 3) const;
 };
 std::ostream& operator<<(std::ostream& out, const Rgba& c);
 

@@ -84,7 +84,7 @@ void TimelineTest::TearDown() {
 void TimelineTest::startShow(int framesPerSecond, const std::vector<std::string>& missing) {
     fps = framesPerSecond;
     writeShowFiles(dir.root(), missing);
-    previousDir = std::filesystem::current_path();
+    previousDir = std::filesystem::current_path().string();
     ASSERT_EQ(chdir(dir.root().c_str()), 0);
     platform::useManualCounter(fps, 0);
     auto* ctx = new DemoContext{window, nullptr};
@@ -115,7 +115,7 @@ void TimelineTest::playUntil(double t) {
 
 ::testing::AssertionResult TimelineTest::showsColor(int x, int y, Rgba color) {
     Rgba seen = pixelAt(x, y);
-    if (seen.near(color, 8))
+    if (seen.closeTo(color, 8))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << seen
                                          << ", not " << color << " at scene time " << sceneTime();

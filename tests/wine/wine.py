@@ -34,6 +34,22 @@ class WinePrefix:
         # wineboot returns before the prefix's services are all up; wait for them.
         subprocess.run(["wineserver", "-w"], env=self.env, check=True, timeout=120)
 
+    def start_session(self):
+        """Starts Wine's session and keeps it up until stop(), for many programs in a row or
+        side by side.
+
+        The wineserver and Wine's own background programs otherwise end a few seconds after
+        the last program, and the next one starts them again, which takes seconds. Wine
+        registers the sound devices when a program first looks for them; two programs doing
+        so at once can each lose the other's registration, and one then opens no device. So
+        the devices are looked for here first. None of this gets anyone's standard output.
+        """
+        quiet = dict(env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "--persistent"], check=True, timeout=30, **quiet)
+        # Counting the wave-out devices finds them.
+        subprocess.run(["wine", "rundll32", "winmm.dll,waveOutGetNumDevs"], check=True,
+                       timeout=120, **quiet)
+
     def start(self, workdir):
         """The show, in `workdir`."""
         return WineShow(dict(self.env, WINEDEBUG="-all,+msgbox"), workdir)
