@@ -317,8 +317,9 @@ intptr_t dispatchMessage(const Message& message) {
     msg.message = m.id;
     msg.wParam = m.wParam;
     msg.lParam = m.lParam;
-    // Not translated: the program reads no characters, and TranslateMessage would queue a
-    // character message behind every key.
+    // A key's character message, which TranslateMessage queues, reaches the window
+    // procedure in a later pass and goes on to the default handling.
+    TranslateMessage(&msg);
     return static_cast<intptr_t>(DispatchMessageW(&msg));
 }
 
