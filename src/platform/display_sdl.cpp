@@ -149,12 +149,16 @@ Uint32 sdlWindowId(WindowHandle window) {
 
 }  // namespace
 
-// Leaving the video subsystem puts every display back into its desktop mode.
+// Taking the window out of fullscreen puts the display back into the desktop's mode.
+// Nothing else is torn down: destroying the OpenGL context from an exit handler can wait
+// forever for Mesa's llvmpipe rasterizer threads (seen on a loaded machine), and the
+// process ends anyway.
 void restoreDesktopMode() {
-    if (gDisplay.videoReady) {
-        gDisplay.videoReady = false;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
+    WindowRecord* window = gDisplay.window;
+    if (!gDisplay.modeRequested || !window || !window->sdl)
+        return;
+    gDisplay.modeRequested = false;
+    SDL_SetWindowFullscreen(window->sdl, 0);
 }
 
 intptr_t defaultWindowProc(WindowHandle, const Message&) {
