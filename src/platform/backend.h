@@ -19,4 +19,7 @@ bool systemCanShowText(const char* text);
 // Shows the box and waits until it is dismissed; false when no box could be shown.
 bool showSystemMessageBox(const MessageBoxRequest& request);
 
+// Frees what DecodedImage::load kept of a decoded picture.
+void freeDecodedBitmap(void* bitmap);
+
 }  // namespace platform

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "platform/backend.h"
 #include "platform/image.h"
 #include "platform/picture_header.h"
 
@@ -109,10 +110,6 @@ Uint32 targetFormat(SDL_Surface* surface) {
 
 }  // namespace
 
-DecodedImage::~DecodedImage() {
-    destroy();
-}
-
 int DecodedImage::load(const char* path) {
     destroy();
     PictureHeader header;
@@ -145,15 +142,8 @@ int DecodedImage::load(const char* path) {
     return 0;
 }
 
-void DecodedImage::destroy() {
-    if (bitmap_)
-        SDL_FreeSurface(static_cast<SDL_Surface*>(bitmap_));
-    bitmap_ = nullptr;
-    width_ = 0;
-    height_ = 0;
-    bitsPerPixel_ = 0;
-    topRow_ = nullptr;
-    pitch_ = 0;
+void freeDecodedBitmap(void* bitmap) {
+    SDL_FreeSurface(static_cast<SDL_Surface*>(bitmap));
 }
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "platform/backend.h"
 #include "platform/gdiplus.h"
 #include "platform/image.h"
 #include "platform/picture_header.h"
@@ -80,10 +81,6 @@ bool startGdiplus() {
     return started;
 }
 
-DecodedImage::~DecodedImage() {
-    destroy();
-}
-
 int DecodedImage::load(const char* path) {
     destroy();
     PictureHeader header;
@@ -131,15 +128,8 @@ int DecodedImage::load(const char* path) {
     return 0;
 }
 
-void DecodedImage::destroy() {
-    if (bitmap_)
-        release(static_cast<LockedBitmap*>(bitmap_));
-    bitmap_ = nullptr;
-    width_ = 0;
-    height_ = 0;
-    bitsPerPixel_ = 0;
-    topRow_ = nullptr;
-    pitch_ = 0;
+void freeDecodedBitmap(void* bitmap) {
+    release(static_cast<LockedBitmap*>(bitmap));
 }
 
 }  // namespace platform
