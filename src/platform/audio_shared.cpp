@@ -140,6 +140,16 @@ void recordOutput(const void* frames, int count, int channels, SampleFormat form
     gRing.sequence.store(seq + 2, std::memory_order_release);
 }
 
+bool audioStreamSpectrum(AudioStream stream, float* out) {
+    const int error = streamError(stream);
+    if (error != kAudioOk)
+        return finish(AudioCall::spectrum, stream, error, false);
+    float samples[kSpectrumSamples];
+    copyOutput(samples);
+    spectrumOf(samples, out);
+    return finish(AudioCall::spectrum, stream, kAudioOk, true);
+}
+
 void copyOutput(float* out) {
     for (int attempt = 0; attempt < kRingReadTries; ++attempt) {
         const uint32_t before = gRing.sequence.load(std::memory_order_acquire);

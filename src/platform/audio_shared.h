@@ -59,6 +59,10 @@ class StreamSlots {
     int count_ = 0;
 };
 
+// The backend's answer to whether `stream` names an open stream: kAudioOk, or why not
+// (kAudioNotInitialised, kAudioInvalidHandle).
+int streamError(AudioStream stream);
+
 // Reads the whole file; false when it cannot be opened or read to its end.
 bool readWholeFile(const char* path, std::vector<uint8_t>& bytes);
 

@@ -673,15 +673,10 @@ bool audioPlaying() {
     return playing;
 }
 
-bool audioStreamSpectrum(AudioStream stream, float* out) {
-    if (!gAudio.ready)
-        return finish(AudioCall::spectrum, stream, kAudioNotInitialised, false);
-    if (!gAudio.streams.find(stream))
-        return finish(AudioCall::spectrum, stream, kAudioInvalidHandle, false);
-    float samples[kSpectrumSamples];
-    copyOutput(samples);
-    spectrumOf(samples, out);
-    return finish(AudioCall::spectrum, stream, kAudioOk, true);
+int streamError(AudioStream stream) {
+    return !gAudio.ready                  ? kAudioNotInitialised
+           : !gAudio.streams.find(stream) ? kAudioInvalidHandle
+                                          : kAudioOk;
 }
 
 }  // namespace platform
