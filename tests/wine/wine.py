@@ -13,7 +13,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
-from harness import BUILD_DIR, CONVERT, wait_for  # noqa: E402
+from harness import BUILD_DIR, CONVERT, Show, wait_for  # noqa: E402
 
 EXE = os.path.join(BUILD_DIR, "windows", "hopsasa.exe")
 
@@ -60,29 +60,16 @@ class WinePrefix:
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
-class WineShow:
+class WineShow(Show):
     """hopsasa.exe running under Wine, with its standard output and Wine's trace collected."""
 
     def __init__(self, env, workdir):
+        # Started its own way; waiting, output and killing are Show's.
         self.env = env
         self.output = tempfile.TemporaryFile(mode="w+")
         self.trace = tempfile.TemporaryFile(mode="w+", errors="replace")
         self.process = subprocess.Popen(["wine", EXE], cwd=workdir, env=env,
                                         stdout=self.output, stderr=self.trace)
-
-    def wait(self, timeout):
-        """The exit status, or None if it is still running after `timeout` seconds."""
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return None
-
-    def running(self):
-        return self.process.poll() is None
-
-    def stdout(self):
-        self.output.seek(0)
-        return self.output.read()
 
     def box_texts(self):
         """The text of every message box shown so far, in order."""
@@ -91,10 +78,7 @@ class WineShow:
         return [t.replace("\\n", "\n").replace('\\"', '"').replace("\\\\", "\\") for t in texts]
 
     def kill(self):
-        if self.running():
-            self.process.kill()
-            self.process.wait()
-        self.output.close()
+        super().kill()
         self.trace.close()
 
 
