@@ -23,7 +23,7 @@
 
 #include "app/gl_window.h"
 #include "demo/assets.h"
-#include "demo/demo.h"
+#include "demo/show.h"
 #include "gfx/render_target.h"
 #include "gfx/sprite.h"
 #include "gfx/texture.h"
@@ -135,9 +135,9 @@ long textureBytes(GLuint id) {
     return bytes;
 }
 
-void drawFrame(GLWindow& window) {
-    renderFrame();
-    platform::swapBuffers(window.hDC);
+void drawFrame(Show& show) {
+    show.renderFrame();
+    platform::swapBuffers(show.window.hDC);
     glFinish();
 }
 
@@ -149,18 +149,18 @@ struct SceneFrames {
 
 // The whole timeline, one tick a frame; per scene the frame times and the allocations after
 // its first frame.
-std::vector<SceneFrames> profileFrames(GLWindow& window) {
+std::vector<SceneFrames> profileFrames(Show& show) {
     std::vector<SceneFrames> scenes(kSceneCount);
     int64_t tick = platform::counterValue();
     int previous = -1;
-    while (gSceneIndex < kSceneCount) {
-        const int scene = gSceneIndex;
+    while (!show.finished()) {
+        const int scene = show.sceneIndex;
         platform::setManualCounter(++tick);
         const long before = gAllocations;
         const long ownBefore = gOwnAllocations;
         tCounting = scene == previous;
         auto start = Clock::now();
-        drawFrame(window);
+        drawFrame(show);
         double ms = msSince(start);
         tCounting = false;
         scenes[scene].ms.push_back(ms);
@@ -220,45 +220,44 @@ int main(int argc, char** argv) {
     struct rusage usage;
 
     // Start-up as the show runs it, up to its first scene frame on the screen.
-    gWindow = new GLWindow();
-    if (!gWindow->hRC)
+    GLWindow window;
+    if (!window.hRC)
         return 1;
     const double windowMs = msSince(kProcessStart);
     getrusage(RUSAGE_SELF, &usage);
     const long baselineBytes = usage.ru_maxrss * 1024L;
-    auto* demo = new DemoContext{gWindow, nullptr};
     tCounting = true;
-    initDemo(demo);
+    Show show(window);
+    show.startMusic();
     tCounting = false;
     const long startupOwnAllocations = gOwnAllocations;
-    gDemo = demo;
-    drawFrame(*gWindow);
+    drawFrame(show);
     const double startupMs = msSince(kProcessStart);
 
     if (framesOnly) {
-        profileFrames(*gWindow);
+        profileFrames(show);
         return 0;
     }
 
     // Frames of every scene, then the show's peak memory, before the measurements below
     // load pictures of their own.
-    std::vector<SceneFrames> scenes = profileFrames(*gWindow);
-    const double bareMs = bareFrameMs(*gWindow);
+    std::vector<SceneFrames> scenes = profileFrames(show);
+    const double bareMs = bareFrameMs(window);
 
     long texturesBytes = 0;
     for (const SpriteAsset& asset : kSpriteAssets)
-        texturesBytes += textureBytes((*asset.sprite)->id);
-    texturesBytes += 4L * gScreenTarget->textureWidth * gScreenTarget->textureHeight;
-    texturesBytes += 4L * gSmallTarget->textureWidth * gSmallTarget->textureHeight;
+        texturesBytes += textureBytes((show.*asset.sprite)->id);
+    texturesBytes += 4L * show.screenTarget->textureWidth * show.screenTarget->textureHeight;
+    texturesBytes += 4L * show.smallTarget->textureWidth * show.smallTarget->textureHeight;
     getrusage(RUSAGE_SELF, &usage);
     const long peakBytes = usage.ru_maxrss * 1024L;
 
     // The floor: each picture read, decoded and mipmapped on its own, and the soundtrack
     // opened, in a process that is already warm.
-    std::vector<std::string> files = {"loading.png"};
+    std::vector<std::string> files = {kLoadingPicture};
     for (const SpriteAsset& asset : kSpriteAssets)
         files.push_back(asset.file);
-    files.push_back("blob.png");
+    files.push_back(kBlobPicture);
     std::string pictures;
     double floorMs = 0;
     for (const std::string& file : files) {
@@ -274,7 +273,7 @@ int main(int argc, char** argv) {
         pictures += row;
     }
     auto audioStart = Clock::now();
-    platform::openAudioStream("music.mp3");
+    platform::openAudioStream(kMusicFile);
     const double musicMs = msSince(audioStart);
     floorMs += musicMs;
 

@@ -21,9 +21,9 @@ MusicStream* startTestMusic() {
         fs::copy_file(fs::path(HOPSASA_SOURCE_DIR) / "tests/data/sine-1khz.mp3",
                       folder / "music.mp3", fs::copy_options::overwrite_existing);
         fs::current_path(folder);
-        gMusic = new MusicStream;
-        startMusic();
-        return gMusic;
+        auto* stream = new MusicStream("music.mp3");
+        startMusic(*stream);
+        return stream;
     }();
     return music;
 }
@@ -43,8 +43,7 @@ BENCHMARK(spectrumRefresh);
 
 // Without a stream the refresh returns at once: the floor under the number above.
 void spectrumRefreshWithoutStream(benchmark::State& state) {
-    startTestMusic();
-    MusicStream* silent = new MusicStream(*gMusic);
+    MusicStream* silent = new MusicStream(*startTestMusic());
     silent->channel = 0;
     for (auto _ : state) {
         silent->refreshSpectrum();

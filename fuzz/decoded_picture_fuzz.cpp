@@ -20,8 +20,9 @@ const char* const kNames[] = {"input.png", "input.jpg", "input.bmp", "input.tga"
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     swallowMessageBoxes();
     platform::useOffscreenDisplay({800, 600, 32});
-    gWindow = new GLWindow();
-    if (!gWindow->hRC) {
+    // The one window of the run; the pictures are made into textures in its context.
+    static GLWindow window;
+    if (!window.hRC) {
         std::fprintf(stderr, "decoded_picture_fuzz: no offscreen OpenGL context\n");
         std::abort();
     }

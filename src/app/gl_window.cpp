@@ -5,8 +5,6 @@
 
 #include "platform/message_box.h"
 
-GLWindow* gWindow = nullptr;
-
 namespace {
 
 constexpr int kWidth = 800;

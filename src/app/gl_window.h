@@ -38,5 +38,3 @@ class GLWindow {
 // Escape and close requests post the quit message; sizing and background erasing are
 // swallowed; everything else goes to the platform's default handling.
 intptr_t windowProc(platform::WindowHandle window, const platform::Message& message);
-
-extern GLWindow* gWindow;

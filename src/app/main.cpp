@@ -1,15 +1,17 @@
-// hopsasa: a real-time audio-visual show. Takes no arguments; reads its pictures and
-// music.mp3 from the working directory.
+// hopsasa: a real-time audio-visual show. Reads its pictures and music.mp3 from the working
+// directory; `hopsasa --help` tells what it takes on the command line.
 #include "app/frame_loop.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
+#include <cstdlib>
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return runShow();
+    return runShow(__argc, __argv);
 }
 #else
-int main() {
-    return runShow();
+int main(int argc, char** argv) {
+    return runShow(argc, argv);
 }
 #endif

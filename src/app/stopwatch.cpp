@@ -12,8 +12,7 @@ void Stopwatch::update() {
     counter = platform::counterValue();
     // The difference first: absolute seconds in single precision would move in steps of
     // 1/8 s after twelve days of uptime.
-    elapsed = static_cast<float>(static_cast<double>(counter - startCounter) /
-                                 static_cast<double>(frequency));
+    elapsed = stopwatchSeconds(counter - startCounter, frequency);
 }
 
 void Stopwatch::restart() {
@@ -21,4 +20,8 @@ void Stopwatch::restart() {
     startCounter = counter;
     startSeconds = static_cast<float>(static_cast<double>(counter) * secondsPerTick);
     elapsed = 0;
+}
+
+float stopwatchSeconds(int64_t ticks, int64_t frequency) {
+    return static_cast<float>(static_cast<double>(ticks) / static_cast<double>(frequency));
 }

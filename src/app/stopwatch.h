@@ -22,3 +22,7 @@ struct Stopwatch {
     // Makes now the start instant again, keeping the frequency.
     void restart();
 };
+
+// The seconds a stopwatch reads `ticks` after its start at `frequency` ticks a second:
+// computed in double, rounded to single precision.
+float stopwatchSeconds(int64_t ticks, int64_t frequency);

@@ -6,12 +6,10 @@
 #include "app/report_error.h"
 
 bool audioReady = false;
-MusicStream* gMusic = nullptr;
 
 namespace {
 constexpr int kOutputRate = 44100;
 constexpr int kFullVolume = 100;
-constexpr const char* kMusicFile = "music.mp3";
 }  // namespace
 
 void initAudio() {
@@ -27,10 +25,10 @@ void initAudio() {
     audioReady = true;
 }
 
-MusicStream::MusicStream() {
+MusicStream::MusicStream(const char* fileName) {
     if (!audioReady)
         initAudio();
-    channel = platform::openAudioStream(kMusicFile);
+    channel = platform::openAudioStream(fileName);
     // Whatever the cause; the error-code message that follows tells them apart.
     if (channel == 0)
         reportError("BASS error: File not found?\n");
@@ -43,12 +41,12 @@ void MusicStream::refreshSpectrum() {
     platform::audioStreamSpectrum(channel, spectrum);
 }
 
-void startMusic() {
-    if (!platform::playAudioStream(gMusic->channel)) {
+void startMusic(MusicStream& music, double seconds) {
+    if (!platform::playAudioStream(music.channel, seconds)) {
         reportError("BASS error: Can't play the stream\n");
     }
     if (int code = platform::audioErrorCode()) {
         reportError("BASS Error!\nErrorcode: %u\n", static_cast<unsigned>(code));
     }
-    platform::setAudioStreamVolume(gMusic->channel, kFullVolume);
+    platform::setAudioStreamVolume(music.channel, kFullVolume);
 }

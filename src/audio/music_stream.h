@@ -1,5 +1,5 @@
-// The soundtrack: "music.mp3" from the working directory, opened during start-up, played
-// once from the end of start-up, and its spectrum refreshed every frame.
+// The soundtrack: a file from the working directory, opened during start-up, played once
+// from the end of start-up, and its spectrum refreshed every frame.
 //
 // Every failure is reported through reportError and the show carries on silent. All of it
 // runs on the main thread; the sound itself is mixed on the audio system's thread.
@@ -16,7 +16,7 @@ struct MusicStream {
 
     // Initialises the audio output unless that has already succeeded, then opens the
     // stream, reporting each failure.
-    MusicStream();
+    explicit MusicStream(const char* fileName);
 
     // The per-frame spectrum refresh. Without a stream, or on any other failure, the
     // spectrum keeps its contents and nothing is reported.
@@ -24,15 +24,13 @@ struct MusicStream {
 };
 
 // True once the audio output has been initialised without error; a failed initialisation
-// is tried again by the next initAudio.
+// is tried again by the next initAudio. The output, once open, stays open for the rest of
+// the process, whatever becomes of the streams.
 extern bool audioReady;
-
-// The show's one stream, made by start-up and never destroyed.
-extern MusicStream* gMusic;
 
 // Initialises the audio output at 44100 Hz unless audioReady; reports a failure.
 void initAudio();
 
-// Plays gMusic from its beginning, then sets it to full volume; the volume is set even
-// when playing failed. Reports a failure to play.
-void startMusic();
+// Plays the music from `seconds` into it (its beginning by default), then sets it to full
+// volume; the volume is set even when playing failed. Reports a failure to play.
+void startMusic(MusicStream& music, double seconds = 0);

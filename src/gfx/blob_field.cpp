@@ -3,7 +3,6 @@
 
 #include <GL/gl.h>
 
-#include "gfx/random.h"
 #include "gfx/screen_draw.h"
 
 namespace {
@@ -13,16 +12,22 @@ constexpr int kHalfSize = 20;
 constexpr double kGravity = 750.0;  // pixels per second squared, downwards
 constexpr double kLifePerSecond = 0.5;
 
-float randomVelocity() {
-    float unit = static_cast<float>(nextRandom() / 32767.0);
+float randomVelocity(Random& random) {
+    float unit = static_cast<float>(random.next() / 32767.0);
     return static_cast<float>(double(unit) * 1000.0 - 500.0);
 }
 
 }  // namespace
 
-BlobField::BlobField() {
+BlobField::BlobField(const char* pictureFile) {
     clock.start();
-    texture = std::make_unique<Texture>("blob.png");
+    texture = std::make_unique<Texture>(pictureFile);
+}
+
+void BlobField::reset() {
+    for (Blob& blob : blobs)
+        blob = Blob{};
+    clock.restart();
 }
 
 int32_t BlobField::clockMs() {
@@ -41,8 +46,8 @@ void BlobField::spawn(float x, float y, float life) {
         blob.x = x;
         blob.y = y;
         blob.life = life;
-        blob.vx = randomVelocity();
-        blob.vy = randomVelocity();
+        blob.vx = randomVelocity(random);
+        blob.vy = randomVelocity(random);
         blob.lastMs = clockMs();
         ++filled;
     }

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/stopwatch.h"
+#include "gfx/random.h"
 #include "gfx/texture.h"
 
 struct Blob {
@@ -26,13 +27,13 @@ class BlobField {
   public:
     static constexpr int kBlobCount = 1024;
 
-    // Starts the clock and loads "blob.png" from the working directory; a failed load is
-    // reported by the loader and the blobs are drawn untextured. Needs a current context.
-    BlobField();
+    // Starts the clock and loads the blobs' picture; a failed load is reported by the
+    // loader and the blobs are drawn untextured. Needs a current context.
+    explicit BlobField(const char* pictureFile);
 
     // Brings up to three free records to life at (x, y), lowest free index first, each with
-    // a random velocity in [-500, 500] on both axes (two numbers of the program's sequence,
-    // the first for vx). A full pool takes nothing, silently.
+    // a random velocity in [-500, 500] on both axes (two numbers of `random`, the first for
+    // vx). A full pool takes nothing, silently.
     void spawn(float x, float y, float life);
 
     // Steps every live blob by its own time since its last update, draws it as a 40x40
@@ -44,8 +45,13 @@ class BlobField {
     // loaded; matrix mode GL_MODELVIEW; both matrices as they were.
     void updateAndDraw();
 
+    // Every blob dead and the clock started again from now, as when the field was made;
+    // the texture and the random sequence stay as they are.
+    void reset();
+
     Stopwatch clock;
-    std::unique_ptr<Texture> texture;  // "blob.png"
+    Random random;  // the field is the sequence's one user
+    std::unique_ptr<Texture> texture;
     Blob blobs[kBlobCount];
 
   private:

@@ -11,7 +11,8 @@ constexpr int kLightSlots = 8;
 constexpr uint8_t kPointLight = 2;
 constexpr uint8_t kSpotLight = 3;
 
-// Entry k: GL_LIGHT0 + k is taken. Lights never give their number back.
+// Entry k: GL_LIGHT0 + k is held by a living Light. Shared by every Light of the process,
+// as the light numbers are shared by everything drawn in the context.
 bool lightSlotInUse[kLightSlots] = {};
 
 void setColor(float (&field)[4], float grey) {
@@ -57,6 +58,12 @@ Light::Light() {
     glLightfv(lightId, GL_SPECULAR, specular);
 
     enable();
+}
+
+Light::~Light() {
+    const int slot = lightId - GL_LIGHT0;
+    if (slot >= 0 && slot < kLightSlots)
+        lightSlotInUse[slot] = false;
 }
 
 void Light::enable() {

@@ -1,9 +1,9 @@
 // Light: one fixed-function OpenGL light holding its own parameters.
 //
 // The program has eight light numbers (GL_LIGHT0 to GL_LIGHT7). Each Light claims the
-// first free one for good when it is constructed; a ninth Light reports
-// "Eeep! Using too many lights, will fuck up now :)" and goes on with GL_LIGHT0 + 8, a
-// number the GL does not have.
+// first free one when it is constructed and holds it for as long as it lives; a ninth Light
+// reports "Eeep! Using too many lights, will fuck up now :)" and goes on with
+// GL_LIGHT0 + 8, a number the GL does not have.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,10 @@ class Light {
     // the eye whatever the model-view matrix; the spot direction (0, 0, -1) under the
     // matrix current now. Leaves GL_LIGHTING and the light switched on.
     Light();
+    // Gives the number back; the GL light itself is left as it is.
+    ~Light();
+    Light(const Light&) = delete;
+    Light& operator=(const Light&) = delete;
 
     // Switches lighting and this light on and sends every parameter again except the spot
     // direction (the cutoff whatever the type, the position under the identity). The

@@ -46,9 +46,10 @@ AudioStream openAudioStream(const char* path);
 // fuzz target): closing the newest stream frees its slot for the next open.
 bool closeAudioStream(AudioStream stream);
 
-// Plays the stream once from its beginning, restarting it when it already plays; any
-// other stream stops.
-bool playAudioStream(AudioStream stream);
+// Plays the stream once from `seconds` into it (its beginning by default), restarting it
+// when it already plays; any other stream stops. A position at or past the end plays
+// nothing, as a stream that has played to its end.
+bool playAudioStream(AudioStream stream, double seconds = 0);
 
 // Volume on a 0 to 100 scale; other values are clamped. Kept with the stream, and heard
 // at once when it is playing.

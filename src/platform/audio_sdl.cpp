@@ -147,7 +147,7 @@ bool closeAudioStream(AudioStream stream) {
     return true;
 }
 
-bool playAudioStream(AudioStream stream) {
+bool playAudioStream(AudioStream stream, double seconds) {
     if (!gAudio.ready)
         return finish(AudioCall::play, stream, kAudioNotInitialised, false);
     StreamRecord* record = gAudio.streams.find(stream);
@@ -158,6 +158,8 @@ bool playAudioStream(AudioStream stream) {
     if (Mix_PlayMusic(record->music, 0) != 0) {
         return finish(AudioCall::play, stream, kAudioStartFailed, false);
     }
+    if (seconds > 0 && Mix_SetMusicPosition(seconds) != 0)
+        Mix_HaltMusic();
     gAudio.playing = stream;
     return finish(AudioCall::play, stream, kAudioOk, true);
 }

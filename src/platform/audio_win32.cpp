@@ -634,14 +634,17 @@ bool closeAudioStream(AudioStream stream) {
     return true;
 }
 
-bool playAudioStream(AudioStream stream) {
+bool playAudioStream(AudioStream stream, double seconds) {
     if (!gAudio.ready)
         return finish(AudioCall::play, stream, kAudioNotInitialised, false);
     StreamRecord* record = gAudio.streams.find(stream);
     if (!record)
         return finish(AudioCall::play, stream, kAudioInvalidHandle, false);
+    const double frame = std::max(0.0, seconds) * gAudio.rate;
+    const size_t start =
+        frame < static_cast<double>(record->frames) ? static_cast<size_t>(frame) : record->frames;
     EnterCriticalSection(&gAudio.lock);
-    gAudio.playback = {record, 0};
+    gAudio.playback = start < record->frames ? Playback{record, start} : Playback{};
     LeaveCriticalSection(&gAudio.lock);
     return finish(AudioCall::play, stream, kAudioOk, true);
 }

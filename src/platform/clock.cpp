@@ -12,6 +12,7 @@ struct ManualCounter {
     int64_t ticks = 0;
 };
 ManualCounter gManual;
+int64_t gSystemOffset = 0;  // added to the system counter
 
 }  // namespace
 
@@ -20,7 +21,7 @@ int64_t counterFrequency() {
 }
 
 int64_t counterValue() {
-    return gManual.active ? gManual.ticks : systemCounterValue();
+    return gManual.active ? gManual.ticks : systemCounterValue() + gSystemOffset;
 }
 
 void useManualCounter(int64_t frequency, int64_t ticks) {
@@ -37,6 +38,12 @@ void advanceManualCounter(int64_t ticks) {
 
 void useSystemCounter() {
     gManual.active = false;
+    gSystemOffset = 0;
+}
+
+void useSystemCounterFrom(int64_t ticks) {
+    gManual.active = false;
+    gSystemOffset = ticks - systemCounterValue();
 }
 
 }  // namespace platform

@@ -22,4 +22,9 @@ void setManualCounter(int64_t ticks);
 void advanceManualCounter(int64_t ticks);
 void useSystemCounter();
 
+// Goes back to the system counter, shifted so that it reads `ticks` now and moves on at
+// the system's frequency from there: a manual counter run at that frequency hands over to
+// real time without a jump.
+void useSystemCounterFrom(int64_t ticks);
+
 }  // namespace platform

@@ -7,23 +7,6 @@ using platform::Key;
 using platform::Message;
 using platform::MessageType;
 
-namespace {
-
-int gDrawn = 0;
-void countFrame() {
-    ++gDrawn;
-}
-
-void post(MessageType type, Key key = Key::other) {
-    Message m;
-    m.type = type;
-    m.key = key;
-    m.window = gWindow->hWnd;
-    platform::postMessage(m);
-}
-
-}  // namespace
-
 TEST_F(ShowTest, OneMessagePerPassAndQuitEndsOnlyWhenReached) {
     for (int i = 0; i < 3; ++i)
         post(MessageType::other);
@@ -47,21 +30,21 @@ TEST_F(ShowTest, PassWithoutMessagePresents) {
 }
 
 TEST_F(ShowTest, LoopRunsUntilTheQuitMessageIsTaken) {
-    gDrawn = 0;
+    int drawn = 0;
     post(MessageType::other);
     post(MessageType::close);  // the window procedure answers with the quit message
-    runFrameLoop(*window, countFrame);
+    runFrameLoop(*window, [&] { ++drawn; });
     // Passes: other, close (quit posted), quit taken.
-    EXPECT_EQ(gDrawn, 2);
+    EXPECT_EQ(drawn, 2);
 }
 
 TEST_F(ShowTest, EscapeIsSeenThroughTheKeyStateBeforeTheWindowProcedure) {
-    gDrawn = 0;
+    int drawn = 0;
     for (int i = 0; i < 5; ++i)
         post(MessageType::other);
     post(MessageType::keyDown, Key::escape);
-    runFrameLoop(*window, countFrame);
-    EXPECT_EQ(gDrawn, 0) << "the first Escape test already sees the queued press";
+    runFrameLoop(*window, [&] { ++drawn; });
+    EXPECT_EQ(drawn, 0) << "the first Escape test already sees the queued press";
     EXPECT_FALSE(platform::keyDownOrPressedSinceLastQuery(Key::escape))
         << "a press is reported once";
 }

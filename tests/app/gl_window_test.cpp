@@ -11,14 +11,6 @@ using platform::MessageType;
 
 namespace {
 
-Message message(MessageType type, Key key = Key::other) {
-    Message m;
-    m.type = type;
-    m.key = key;
-    m.window = gWindow->hWnd;
-    return m;
-}
-
 // Takes the next message and hands it to the window procedure; false when it is the quit
 // message.
 bool takeAndDispatch() {
@@ -83,25 +75,25 @@ TEST_F(ShowTest, ResizeAlwaysRestoresTheFixedSize) {
 }
 
 TEST_F(ShowTest, WindowProcedureQuitsOnEscapeAndCloseOnly) {
-    platform::postMessage(message(MessageType::keyDown, Key::other));
-    platform::postMessage(message(MessageType::size));
-    platform::postMessage(message(MessageType::eraseBackground));
+    post(MessageType::keyDown, Key::other);
+    post(MessageType::size);
+    post(MessageType::eraseBackground);
     ASSERT_TRUE(takeAndDispatch());
     ASSERT_TRUE(takeAndDispatch());
     ASSERT_TRUE(takeAndDispatch());
     EXPECT_FALSE(quitIsQueued()) << "a key other than Escape must not quit";
 
-    platform::postMessage(message(MessageType::keyDown, Key::escape));
+    post(MessageType::keyDown, Key::escape);
     ASSERT_TRUE(takeAndDispatch());
     EXPECT_TRUE(quitIsQueued());
 
-    platform::postMessage(message(MessageType::close));
+    post(MessageType::close);
     ASSERT_TRUE(takeAndDispatch());
     EXPECT_TRUE(quitIsQueued());
 }
 
 TEST_F(ShowTest, SizeMessageLeavesTheViewport) {
-    platform::postMessage(message(MessageType::size));
+    post(MessageType::size);
     ASSERT_TRUE(window->pumpFrame());
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,8 +90,15 @@ class MusicStreamTest : public ::testing::Test {
 
     void putSoundtrack() { fs::copy_file(testData("sine-1khz.mp3", original_), "music.mp3"); }
 
+    // Opens the soundtrack as start-up does, then plays it as start-up's end does.
+    void openAndPlay() {
+        music = std::make_unique<MusicStream>("music.mp3");
+        startMusic(*music);
+    }
+
     TempDir dir;
     MessageSink sink;
+    std::unique_ptr<MusicStream> music;
 
   private:
     fs::path original_;
@@ -108,48 +116,45 @@ std::string joined(const std::vector<std::string>& texts) {
 TEST_F(MusicStreamTest, PlaysTheSoundtrackAtFullVolumeAndItsSpectrumShowsTheTone) {
     putSoundtrack();
     CallLog log;
-    std::string out = printedBy([] {
-        gMusic = new MusicStream;
-        platform::setAudioStreamVolume(gMusic->channel, 30);  // so that startMusic must set it
-        startMusic();
+    std::string out = printedBy([&] {
+        music = std::make_unique<MusicStream>("music.mp3");
+        platform::setAudioStreamVolume(music->channel, 30);  // so that startMusic must set it
+        startMusic(*music);
     });
     EXPECT_EQ(out, "");
     EXPECT_TRUE(sink.boxes.empty());
     EXPECT_TRUE(audioReady);
-    EXPECT_NE(gMusic->channel, 0u);
+    EXPECT_NE(music->channel, 0u);
     EXPECT_TRUE(platform::audioPlaying());
-    EXPECT_EQ(platform::audioStreamVolume(gMusic->channel), 100);
+    EXPECT_EQ(platform::audioStreamVolume(music->channel), 100);
     using platform::AudioCall;
     EXPECT_EQ(log.calls(),
               (std::vector<AudioCall>{AudioCall::init, AudioCall::open, AudioCall::volume,
                                       AudioCall::play, AudioCall::volume}))
         << "the volume is set after playing starts";
 
-    ASSERT_TRUE(refreshUntilSounding(*gMusic)) << "no sound reached the spectrum";
+    ASSERT_TRUE(refreshUntilSounding(*music)) << "no sound reached the spectrum";
     // 1000 Hz lies at bin 11.6 of 44100 Hz / 512.
-    EXPECT_EQ(loudestBin(*gMusic), 12);
-    EXPECT_GT(gMusic->spectrum[11], gMusic->spectrum[10]);
+    EXPECT_EQ(loudestBin(*music), 12);
+    EXPECT_GT(music->spectrum[11], music->spectrum[10]);
     // A 0.8 sine on both channels stays 0.8 in mono; between bins the window gives ~0.85.
-    EXPECT_NEAR(gMusic->spectrum[12], 0.8f * 0.85f, 0.15f);
-    EXPECT_LT(gMusic->spectrum[100], 0.01f);
-    EXPECT_TRUE(std::all_of(gMusic->spectrum + 256, gMusic->spectrum + 512, [](float v) {
+    EXPECT_NEAR(music->spectrum[12], 0.8f * 0.85f, 0.15f);
+    EXPECT_LT(music->spectrum[100], 0.01f);
+    EXPECT_TRUE(std::all_of(music->spectrum + 256, music->spectrum + 512, [](float v) {
         return v == 0;
     })) << "the second half is never written";
 }
 
 TEST_F(MusicStreamTest, WithoutTheFileReportsOnOpeningAndOnPlayingThenStaysSilent) {
     CallLog log;
-    std::string out = printedBy([] {
-        gMusic = new MusicStream;
-        startMusic();
-    });
+    std::string out = printedBy([&] { openAndPlay(); });
 
     const std::vector<std::string> expected = {
         "BASS error: File not found?\n", errorCodeLine(platform::kAudioFileOpen),
         "BASS error: Can't play the stream\n", errorCodeLine(platform::kAudioInvalidHandle)};
     EXPECT_EQ(sink.texts(), expected);
     EXPECT_EQ(out, joined(expected));
-    EXPECT_EQ(gMusic->channel, 0u);
+    EXPECT_EQ(music->channel, 0u);
     EXPECT_TRUE(audioReady);
     EXPECT_FALSE(platform::audioPlaying());
     // Even with nothing to play, the volume is still set, after the attempt.
@@ -177,7 +182,7 @@ TEST_F(MusicStreamTest, AFileThatIsNotAnMp3IsAFormatError) {
         sink.boxes.clear();
         writeFile("music.mp3", c.bytes);
         platform::AudioStream channel = 0;
-        printedBy([&] { channel = MusicStream().channel; });
+        printedBy([&] { channel = MusicStream("music.mp3").channel; });
         EXPECT_EQ(channel, 0u);
         EXPECT_EQ(sink.texts(),
                   (std::vector<std::string>{"BASS error: File not found?\n",
@@ -191,10 +196,7 @@ TEST_F(MusicStreamTest, AFileThatIsNotAnMp3IsAFormatError) {
 TEST_F(MusicStreamTest, WithoutAnOutputDeviceEveryStepReportsAndNothingPlays) {
     putSoundtrack();
     setenv("SDL_AUDIODRIVER", "nonexistent", 1);
-    std::string out = printedBy([] {
-        gMusic = new MusicStream;
-        startMusic();
-    });
+    std::string out = printedBy([&] { openAndPlay(); });
 
     const std::vector<std::string> expected = {"BASS error on init!",
                                                errorCodeLine(platform::kAudioNoDevice, false),
@@ -205,15 +207,15 @@ TEST_F(MusicStreamTest, WithoutAnOutputDeviceEveryStepReportsAndNothingPlays) {
     EXPECT_EQ(sink.texts(), expected);
     EXPECT_EQ(out, joined(expected));
     EXPECT_FALSE(audioReady);
-    EXPECT_EQ(gMusic->channel, 0u);
+    EXPECT_EQ(music->channel, 0u);
     EXPECT_FALSE(platform::audioPlaying());
 
     // The show goes on silent: every frame's refresh leaves the spectrum alone, quietly.
-    for (float& v : gMusic->spectrum)
+    for (float& v : music->spectrum)
         v = -1.0f;
-    out = printedBy([] { gMusic->refreshSpectrum(); });
+    out = printedBy([&] { music->refreshSpectrum(); });
     EXPECT_TRUE(
-        std::all_of(gMusic->spectrum, gMusic->spectrum + 512, [](float v) { return v == -1.0f; }));
+        std::all_of(music->spectrum, music->spectrum + 512, [](float v) { return v == -1.0f; }));
     EXPECT_EQ(out, "");
     EXPECT_EQ(sink.boxes.size(), expected.size());
 }
@@ -227,15 +229,15 @@ TEST_F(MusicStreamTest, InitialisationIsTriedAgainAfterAFailureAndOnlyUntilItSuc
     EXPECT_EQ(sink.boxes.size(), 2u);
 
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    std::string out = printedBy([] {
+    std::string out = printedBy([&] {
         initAudio();
         initAudio();
-        gMusic = new MusicStream;
+        music = std::make_unique<MusicStream>("music.mp3");
     });
     EXPECT_EQ(out, "");
     EXPECT_EQ(sink.boxes.size(), 2u) << "the second try reports nothing";
     EXPECT_TRUE(audioReady);
-    EXPECT_NE(gMusic->channel, 0u);
+    EXPECT_NE(music->channel, 0u);
     const std::vector<platform::AudioCall> calls = log.calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), platform::AudioCall::init), 2)
         << "once initialised, the output is left alone";
@@ -243,7 +245,7 @@ TEST_F(MusicStreamTest, InitialisationIsTriedAgainAfterAFailureAndOnlyUntilItSuc
 #endif  // _WIN32
 
 TEST_F(MusicStreamTest, SpectrumRefreshWithoutAStreamChangesNothingAndReportsNothing) {
-    MusicStream music;  // no file: no stream
+    MusicStream music("music.mp3");  // no file: no stream
     sink.boxes.clear();
 
     for (float& v : music.spectrum)

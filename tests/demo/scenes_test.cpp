@@ -2,8 +2,7 @@
 #include <cmath>
 
 #include "audio/music_stream.h"
-#include "demo/assets.h"
-#include "demo/demo.h"
+#include "demo/show.h"
 #include "gfx/blob_field.h"
 #include "gfx/sprite.h"
 #include "platform/display.h"
@@ -11,9 +10,9 @@
 
 namespace {
 
-int aliveBlobs() {
+int aliveBlobs(const Show& show) {
     int alive = 0;
-    for (const Blob& blob : gBlobField->blobs)
+    for (const Blob& blob : show.blobField->blobs)
         alive += blob.alive ? 1 : 0;
     return alive;
 }
@@ -49,13 +48,17 @@ TEST_F(TimelineTest, WideBackdropBubblesAndPipeInTheirWindows) {
     EXPECT_TRUE(shows(300, 200, "bg1.png"));
     playUntil(7);
     EXPECT_TRUE(shows(430, 200, "bg1.png"));
-    EXPECT_FLOAT_EQ(sprGubb->angle, 10.0f * static_cast<float>(std::sin(7.0)));
-    EXPECT_EQ(sprGubb->centerY, 350);
+    EXPECT_FLOAT_EQ(show->scenes.wideBackdrop.gubb.angle,
+                    10.0f * static_cast<float>(std::sin(7.0)));
+    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerY, 350);
     playUntil(9);
-    EXPECT_EQ(sprBg1->centerX, 400 + 119) << "one pixel for each frame with 6 < t < 8";
-    EXPECT_EQ(sprGubb->centerX, 300 + 59) << "one pixel for each frame with 7 < t < 8";
+    EXPECT_EQ(show->scenes.wideBackdrop.bg1.centerX, 400 + 119)
+        << "one pixel for each frame with 6 < t < 8";
+    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerX, 300 + 59)
+        << "one pixel for each frame with 7 < t < 8";
     playUntil(11);
-    EXPECT_EQ(sprRor->centerX, -135 + 2 * 119) << "two pixels for each frame with 8 < t < 10";
+    EXPECT_EQ(show->scenes.wideBackdrop.ror.centerX, -135 + 2 * 119)
+        << "two pixels for each frame with 8 < t < 10";
     EXPECT_TRUE(shows(100, 580, "ror.png"));
 }
 
@@ -68,7 +71,8 @@ TEST_F(TimelineTest, WideBackdropBoundsAreStrict) {
         EXPECT_TRUE(shows(430, 200, "bg1.png")) << "no bubble at t = " << t;
     }
     playUntil(8);
-    EXPECT_EQ(sprBg1->centerX, 400 + 7) << "slides only on the frames of 6 < t < 8";
+    EXPECT_EQ(show->scenes.wideBackdrop.bg1.centerX, 400 + 7)
+        << "slides only on the frames of 6 < t < 8";
     EXPECT_TRUE(shows(100, 580, "bg1.png")) << "the pipe shows only after t = 8";
 }
 
@@ -76,20 +80,21 @@ TEST_F(TimelineTest, OldManArrivesInTheCornerOnlyAtHighFrameRates) {
     startShow(240);
     enterScene(1);
     playUntil(10.5);
-    EXPECT_EQ(sprRor->centerX, 129) << "steps of two from -135 stop at the first value >= 128";
+    EXPECT_EQ(show->scenes.wideBackdrop.ror.centerX, 129)
+        << "steps of two from -135 stop at the first value >= 128";
     playUntil(15);
-    EXPECT_EQ(sprGubb->centerX, 120);
-    EXPECT_EQ(sprGubb->centerY, 150) << "dropped 30 pixels once, on arrival";
-    EXPECT_EQ(sprGubb->drawWidth, 99) << "shrunk once: floor(100 * 0.99)";
+    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerX, 120);
+    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerY, 150) << "dropped 30 pixels once, on arrival";
+    EXPECT_EQ(show->scenes.wideBackdrop.gubb.drawWidth, 99) << "shrunk once: floor(100 * 0.99)";
 }
 
 TEST_F(TimelineTest, OldManNeverArrivesAtThirtyFramesASecond) {
     startShow(30);
     enterScene(1);
     playUntil(15);
-    EXPECT_EQ(sprGubb->centerX, 300 + 29 - 120);
-    EXPECT_EQ(sprGubb->drawWidth, 100);
-    EXPECT_EQ(sprRor->centerX, -135 + 2 * 59);
+    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerX, 300 + 29 - 120);
+    EXPECT_EQ(show->scenes.wideBackdrop.gubb.drawWidth, 100);
+    EXPECT_EQ(show->scenes.wideBackdrop.ror.centerX, -135 + 2 * 59);
 }
 
 TEST_F(TimelineTest, PartyBubblesFollowEachOtherThenTheFigureFlips) {
@@ -146,32 +151,28 @@ TEST_F(TimelineTest, SupercrabCardFillsTheScreen) {
 
 TEST_F(TimelineTest, BlobBurstFromTheCentreBetweenThreeAndFiveSeconds) {
     startShow(60);
-    enterScene(1);  // scene 1 leaves the old man turned and shrunk
-    sprGubb->angle = 33;
-    sprGubb->drawWidth = 7;
     enterScene(5);
     playUntil(1);
     EXPECT_TRUE(showsColor(5, 5, kWhite));
     EXPECT_TRUE(shows(150, 550, "gubb.png")) << "upright, at half its picture size";
-    EXPECT_EQ(sprGubb->angle, 0);
     EXPECT_TRUE(showsColor(400, 400, kWhite));
     EXPECT_TRUE(showsColor(400, 300, kWhite));
-    EXPECT_EQ(aliveBlobs(), 0);
+    EXPECT_EQ(aliveBlobs(*show), 0);
     playUntil(2.5);
     EXPECT_TRUE(shows(400, 400, "krabbe1.png"));
     EXPECT_TRUE(shows(150, 550, "gubb.png"));
     playUntil(3);
-    EXPECT_EQ(aliveBlobs(), 0) << "t = 3 exactly spawns nothing";
+    EXPECT_EQ(aliveBlobs(*show), 0) << "t = 3 exactly spawns nothing";
     EXPECT_TRUE(shows(150, 550, "gubb.png"));
     playUntil(4);
-    EXPECT_EQ(aliveBlobs(), 3 * 60) << "three blobs on each frame with 3 < t <= 4";
+    EXPECT_EQ(aliveBlobs(*show), 3 * 60) << "three blobs on each frame with 3 < t <= 4";
     EXPECT_TRUE(showsColor(400, 300, kBlobRed)) << "this frame's blobs sit at the centre";
     EXPECT_TRUE(shows(100, 590, "gubbkropp.png"));
     playUntil(5.5);
-    const int burst = aliveBlobs();
+    const int burst = aliveBlobs(*show);
     EXPECT_EQ(burst, 3 * 119) << "spawning stops before t = 5";
     playUntil(6.9);
-    EXPECT_EQ(aliveBlobs(), burst) << "blobs live four seconds; none is spawned after 5";
+    EXPECT_EQ(aliveBlobs(*show), burst) << "blobs live four seconds; none is spawned after 5";
 }
 
 TEST_F(TimelineTest, CrowdFlickersThenTheCardSpins) {
@@ -185,7 +186,7 @@ TEST_F(TimelineTest, CrowdFlickersThenTheCardSpins) {
     playUntil(6.0);
     EXPECT_FALSE(showsColor(400, 300, colorOf("savedtheday.png"))) << "crowd until t > 6";
     playUntil(6.5);
-    EXPECT_FLOAT_EQ(sprSavedTheDay->angle, 1300.0f);
+    EXPECT_FLOAT_EQ(show->scenes.crowdAndCard.savedTheDay.angle, 1300.0f);
     EXPECT_TRUE(shows(400, 300, "savedtheday.png"));
     EXPECT_TRUE(showsColor(3, 3, kWhite)) << "the turned card leaves the corners to the backdrop";
 }
@@ -196,7 +197,7 @@ TEST_P(CardAngleTest, CardAngleDependsOnlyOnTime) {
     startShow(GetParam());
     enterScene(6);
     playUntil(6.5);
-    EXPECT_FLOAT_EQ(sprSavedTheDay->angle, 1300.0f);
+    EXPECT_FLOAT_EQ(show->scenes.crowdAndCard.savedTheDay.angle, 1300.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(FrameRates, CardAngleTest, ::testing::Values(10, 30, 60, 240));
@@ -207,14 +208,14 @@ TEST_F(TimelineTest, CreditsThenTheQuitMessageAndNothingDrawn) {
     playUntil(4);
     EXPECT_TRUE(shows(400, 300, "credits.png"));
     playUntil(5);
-    EXPECT_EQ(gSceneIndex, 7) << "5.0 exactly does not end the scene";
+    EXPECT_EQ(show->sceneIndex, 7) << "5.0 exactly does not end the scene";
     playUntil(5.0 + 1.0 / 60);
-    EXPECT_EQ(gSceneIndex, 8);
+    EXPECT_EQ(show->sceneIndex, 8);
     EXPECT_TRUE(shows(400, 300, "credits.png")) << "the last frame is still drawn in full";
     platform::Message m;
     while (platform::peekMessage(m))
         ASSERT_NE(m.type, platform::MessageType::quit);
-    renderFrame();
+    show->renderFrame();
     EXPECT_TRUE(showsColor(400, 300, kBlack));
     ASSERT_TRUE(platform::peekMessage(m));
     EXPECT_EQ(m.type, platform::MessageType::quit);

@@ -5,7 +5,7 @@
 
 #include "app/gl_window.h"
 #include "demo/assets.h"
-#include "demo/demo.h"
+#include "demo/show.h"
 #include "gfx/sprite.h"
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -13,14 +13,12 @@
 
 namespace {
 
-constexpr std::array<int, kSceneCount> kDurations = {5, 15, 20, 5, 2, 7, 13, 5};
-
 // Runs the whole show one tick a frame; frames drawn by each scene.
-std::array<int, kSceneCount> playWholeShow() {
+std::array<int, kSceneCount> playWholeShow(Show& show) {
     std::array<int, kSceneCount> frames{};
-    while (gSceneIndex < kSceneCount) {
-        ++frames[gSceneIndex];
-        renderFrame();
+    while (!show.finished()) {
+        ++frames[show.sceneIndex];
+        show.renderFrame();
         platform::advanceManualCounter(1);
     }
     return frames;
@@ -32,14 +30,16 @@ class SceneLengthTest : public TimelineTest, public ::testing::WithParamInterfac
 
 TEST_P(SceneLengthTest, EachSceneEndsOnTheFirstFrameAfterItsDuration) {
     startShow(GetParam());
-    std::array<int, kSceneCount> frames = playWholeShow();
+    std::array<int, kSceneCount> frames = playWholeShow(*show);
     int total = 0;
     for (int scene = 0; scene < kSceneCount; ++scene) {
-        // Frame n is drawn at n / fps; a duration of D s ends on frame D * fps + 1.
-        EXPECT_EQ(frames[scene], kDurations[scene] * fps + 2) << "scene " << scene;
+        // Frame n is drawn at n / fps; a length of L s ends on frame L * fps + 1.
+        const int length = static_cast<int>(kScenes[scene]->length);
+        EXPECT_EQ(frames[scene], length * fps + 2) << "scene " << scene;
+        EXPECT_EQ(frames[scene], sceneFrames(*kScenes[scene], fps)) << "scene " << scene;
         total += frames[scene];
     }
-    EXPECT_EQ(total, 72 * fps + 2 * kSceneCount);
+    EXPECT_EQ(total, showFrames(fps));
     EXPECT_TRUE(sink.boxes.empty());
 }
 
@@ -59,11 +59,10 @@ TEST_F(TimelineTest, MissingFilesAreReportedInLoadingOrderAndTheShowRunsOn) {
     EXPECT_EQ(texts[5], "Texture load: Can't load the texture in file 'blob.png' for some reason.");
     EXPECT_EQ(texts[6], "BASS error: Can't play the stream\n");
     EXPECT_EQ(texts[7].rfind("BASS Error!\nErrorcode: ", 0), 0u) << texts[7];
-    EXPECT_FALSE(sprGubb->loaded);
-    EXPECT_EQ(sprGubb->width, 0);
+    EXPECT_FALSE(show->sprGubb->loaded);
+    EXPECT_EQ(show->sprGubb->width, 0);
 
-    playWholeShow();
-    EXPECT_EQ(gSceneIndex, kSceneCount);
+    playWholeShow(*show);
     EXPECT_EQ(sink.boxes.size(), 8u) << "no further message while the scenes run";
 }
 
@@ -71,15 +70,15 @@ TEST_F(TimelineTest, LoadingPictureIsPresentedOnceBeforeTheScenes) {
     const int64_t before = platform::framesPresented(window->hDC);
     startShow(60);
     EXPECT_EQ(platform::framesPresented(window->hDC) - before, 1);
-    EXPECT_EQ(gScreenWidth, 800);
-    EXPECT_EQ(gScreenHeight, 600);
+    EXPECT_EQ(show->screen.width, 800);
+    EXPECT_EQ(show->screen.height, 600);
     // Every sprite of the table is made, in order, from its file.
     for (const SpriteAsset& asset : kSpriteAssets) {
-        ASSERT_NE(*asset.sprite, nullptr) << asset.file;
-        EXPECT_TRUE((*asset.sprite)->loaded) << asset.file;
+        ASSERT_NE(*show.*asset.sprite, nullptr) << asset.file;
+        EXPECT_TRUE((*show.*asset.sprite)->loaded) << asset.file;
     }
-    EXPECT_EQ(sprBoble1->width, 100);
-    EXPECT_EQ(sprGubb->width, 200);
+    EXPECT_EQ(show->sprBoble1->width, 100);
+    EXPECT_EQ(show->sprGubb->width, 200);
 }
 
 TEST(ShowWithoutWindow, StartUpAndTimelineRunWithoutAContext) {
@@ -91,12 +90,10 @@ TEST(ShowWithoutWindow, StartUpAndTimelineRunWithoutAContext) {
     writeShowFiles(dir.root());
     ASSERT_EQ(chdir(dir.root().c_str()), 0);
     platform::useManualCounter(10, 0);
-    gWindow = &window;
-    auto* ctx = new DemoContext{&window, nullptr};
-    initDemo(ctx);
-    gDemo = ctx;
-    while (gSceneIndex < kSceneCount) {
-        renderFrame();
+    Show show(window);
+    show.startMusic();
+    while (!show.finished()) {
+        show.renderFrame();
         platform::advanceManualCounter(1);
     }
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Unable to switch to fullscreen"});

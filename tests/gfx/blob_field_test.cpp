@@ -27,7 +27,6 @@ class BlobFieldTest : public ShowTest {
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir.root());
         writeSolidPng("blob.png", 64, 64, {255, 255, 255, 255});
-        seedRandom(329);
         clear();
     }
     void TearDown() override { std::filesystem::current_path(previous_); }
@@ -78,29 +77,30 @@ std::vector<uint8_t> readScreen() {
 
 TEST(Random, FixedSequenceInRange) {
     // The classic sequence for seed 1, the same on every machine.
-    seedRandom(1);
-    EXPECT_EQ(nextRandom(), 41);
-    EXPECT_EQ(nextRandom(), 18467);
-    EXPECT_EQ(nextRandom(), 6334);
+    Random random;
+    EXPECT_EQ(random.next(), 41);
+    EXPECT_EQ(random.next(), 18467);
+    EXPECT_EQ(random.next(), 6334);
 
-    seedRandom(329);
+    random.seed(329);
     std::vector<int> first;
     std::set<int> distinct;
     for (int i = 0; i < 10000; ++i) {
-        int value = nextRandom();
+        int value = random.next();
         ASSERT_GE(value, 0);
         ASSERT_LE(value, 32767);
         first.push_back(value);
         distinct.insert(value);
     }
     EXPECT_GT(distinct.size(), 7000u);
-    seedRandom(329);
+    random.seed(329);
     for (int value : first)
-        ASSERT_EQ(nextRandom(), value);
+        ASSERT_EQ(random.next(), value);
 }
 
 TEST_F(BlobFieldTest, SpawnFillsTheLowestFreeRecordsThreeAtATime) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     EXPECT_TRUE(field.texture->loaded);
     EXPECT_TRUE(aliveIndices(field).empty());
 
@@ -132,11 +132,12 @@ TEST_F(BlobFieldTest, SpawnFillsTheLowestFreeRecordsThreeAtATime) {
 }
 
 TEST_F(BlobFieldTest, VelocitiesComeFromTwoDrawsEach) {
-    seedRandom(329);
-    int r1 = nextRandom();
-    int r2 = nextRandom();
-    seedRandom(329);
-    BlobField field;
+    Random random;
+    random.seed(329);
+    int r1 = random.next();
+    int r2 = random.next();
+    BlobField field("blob.png");
+    field.random.seed(329);
     field.spawn(0, 0, 1);
     float unit1 = static_cast<float>(r1 / 32767.0);
     float unit2 = static_cast<float>(r2 / 32767.0);
@@ -145,7 +146,8 @@ TEST_F(BlobFieldTest, VelocitiesComeFromTwoDrawsEach) {
 }
 
 TEST_F(BlobFieldTest, FullPoolTakesNothingSilently) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     for (int i = 0; i < 342; ++i)
         field.spawn(1, 1, 1);
     EXPECT_EQ(aliveIndices(field).size(), 1024u);
@@ -156,7 +158,8 @@ TEST_F(BlobFieldTest, FullPoolTakesNothingSilently) {
 }
 
 TEST_F(BlobFieldTest, BlobOfLifeTwoLivesFourSecondsAndIsDrawnOnItsLastUpdate) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     field.spawn(0, 0, 2);
     isolate(field, 1, 400, 300);
     // Up and back down in four one-second steps; the position moves with the velocity from
@@ -185,7 +188,8 @@ TEST_F(BlobFieldTest, BlobOfLifeTwoLivesFourSecondsAndIsDrawnOnItsLastUpdate) {
 }
 
 TEST_F(BlobFieldTest, BlobWithoutLifeIsDrawnOnceThenDies) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     field.spawn(0, 0, 0);
     isolate(field, 2, 400, 300);
     field.blobs[2].life = 0;
@@ -199,7 +203,8 @@ TEST_F(BlobFieldTest, BlobWithoutLifeIsDrawnOnceThenDies) {
 }
 
 TEST_F(BlobFieldTest, EachBlobStepsByItsOwnWholeMilliseconds) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     field.spawn(0, 0, 5);
     isolate(field, 0, 400, 300);
     field.blobs[0].vx = 100;
@@ -233,7 +238,8 @@ TEST_F(BlobFieldTest, EachBlobStepsByItsOwnWholeMilliseconds) {
 }
 
 TEST_F(BlobFieldTest, BlobsOffTheViewAreStillStepped) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     field.spawn(0, 0, 3);
     isolate(field, 0, -1000, 5000);
     field.blobs[0].vx = 10;
@@ -246,7 +252,8 @@ TEST_F(BlobFieldTest, BlobsOffTheViewAreStillStepped) {
 }
 
 TEST_F(BlobFieldTest, SquaresSitWhereTheModelSays) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     field.spawn(0, 0, 3);
     // -10.7 truncates to -10 (a floor would give -11): the square spans x -30 to 10.
     isolate(field, 0, -10.7f, 300.9f);
@@ -260,8 +267,8 @@ TEST_F(BlobFieldTest, SquaresSitWhereTheModelSays) {
 
     // A burst in flight: every live blob's centre is red, the corners of the screen are not.
     clear();
-    seedRandom(329);
-    BlobField burst;
+    BlobField burst("blob.png");
+    burst.random.seed(329);
     for (int i = 0; i < 3; ++i)
         burst.spawn(400, 300, 2);
     advanceClock(0.3);
@@ -279,7 +286,8 @@ TEST_F(BlobFieldTest, SquaresSitWhereTheModelSays) {
 
 TEST_F(BlobFieldTest, MissingPictureLeavesRedUntexturedSquares) {
     std::filesystem::remove("blob.png");
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{
                                 "Texture load: Can't load the texture in file 'blob.png' for some "
                                 "reason."});
@@ -291,7 +299,8 @@ TEST_F(BlobFieldTest, MissingPictureLeavesRedUntexturedSquares) {
 }
 
 TEST_F(BlobFieldTest, DrawLeavesTheDocumentedState) {
-    BlobField field;
+    BlobField field("blob.png");
+    field.random.seed(329);
     field.spawn(400, 300, 1);
     glEnable(GL_LIGHTING);
     glEnable(GL_TEXTURE_2D);
@@ -328,8 +337,8 @@ TEST_F(BlobFieldTest, DrawLeavesTheDocumentedState) {
 
 TEST_F(BlobFieldTest, SameSeedAndClockGiveTheSamePicture) {
     auto run = [] {
-        seedRandom(329);
-        BlobField field;
+        BlobField field("blob.png");
+        field.random.seed(329);
         clear();
         for (int frame = 0; frame < 30; ++frame) {
             if (frame < 10)

@@ -20,8 +20,6 @@ class SpriteTest : public ShowTest {
   protected:
     void SetUp() override {
         ShowTest::SetUp();
-        gScreenWidth = 800;
-        gScreenHeight = 600;
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
@@ -33,6 +31,7 @@ class SpriteTest : public ShowTest {
     }
 
     TempDir dir;
+    Screen screen{800, 600};
 };
 
 // The GL state an overlay draw may touch, read back in one go.
@@ -84,7 +83,7 @@ TEST_F(SpriteTest, NewSpriteCoversItsOwnSizeFromTheTopLeft) {
     EXPECT_EQ(sprite.angle, 0.0f);
     EXPECT_EQ(std::vector<float>(sprite.color, sprite.color + 4), (std::vector<float>{1, 1, 1, 1}));
 
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(0, 0).closeTo(kRed));
     EXPECT_TRUE(pixelAt(199, 0).closeTo(kRed));
     EXPECT_TRUE(pixelAt(0, 99).closeTo(kRed));
@@ -98,7 +97,7 @@ TEST_F(SpriteTest, OddSizesDrawOnePixelSmaller) {
     Sprite sprite(picture("seven.png", solidPicture(7, 5, kRed)).c_str());
     EXPECT_EQ(sprite.centerX, 3);
     EXPECT_EQ(sprite.centerY, 2);
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     // Halves of 3 and 2 around (3, 2): x from 0 to 6, y from 0 to 4.
     EXPECT_TRUE(pixelAt(5, 3).closeTo(kRed));
     EXPECT_TRUE(pixelAt(6, 2).closeTo(kBlack));
@@ -110,13 +109,13 @@ TEST_F(SpriteTest, PictureIsUprightAndTurnsClockwise) {
     Sprite sprite(picture("top.png", splitPicture(64, 64, 16, kRed, kBlue)).c_str());
     sprite.centerX = 400;
     sprite.centerY = 300;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(400, 272).closeTo(kRed, 8)) << pixelAt(400, 272);
     EXPECT_TRUE(pixelAt(400, 328).closeTo(kBlue, 8));
 
     glClear(GL_COLOR_BUFFER_BIT);
     sprite.angle = 90;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(428, 300).closeTo(kRed, 8)) << pixelAt(428, 300);
     EXPECT_TRUE(pixelAt(372, 300).closeTo(kBlue, 8));
     EXPECT_TRUE(pixelAt(400, 272).closeTo(kBlue, 8));
@@ -126,7 +125,7 @@ TEST_F(SpriteTest, ColourTintsAndBlends) {
     Sprite sprite(picture("white.png", solidPicture(64, 64, kWhite)).c_str());
     sprite.color[1] = 0;
     sprite.color[2] = 0;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(32, 32).closeTo(kRed));
 
     glClearColor(0, 0, 1, 1);
@@ -134,7 +133,7 @@ TEST_F(SpriteTest, ColourTintsAndBlends) {
     sprite.color[1] = 1;
     sprite.color[2] = 1;
     sprite.color[3] = 0.5f;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(32, 32).closeTo({128, 128, 255, 255}, 2)) << pixelAt(32, 32);
     EXPECT_TRUE(pixelAt(100, 32).closeTo(kBlue));
 }
@@ -144,15 +143,15 @@ TEST_F(SpriteTest, MirroredQuadIsCulledAndDoublyMirroredTurnsHalfWay) {
     sprite.centerX = 400;
     sprite.centerY = 300;
     sprite.drawWidth = -64;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(400, 300).closeTo(kBlack));
     sprite.drawWidth = 64;
     sprite.drawHeight = -64;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(400, 300).closeTo(kBlack));
 
     sprite.drawWidth = -64;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(400, 328).closeTo(kRed, 8)) << pixelAt(400, 328);
     EXPECT_TRUE(pixelAt(400, 272).closeTo(kBlue, 8));
 }
@@ -171,7 +170,7 @@ TEST_F(SpriteTest, UnloadedSpriteDrawsItsTintFlat) {
     sprite.color[0] = 0;
     sprite.color[1] = 1;
     sprite.color[2] = 0;
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     EXPECT_TRUE(pixelAt(50, 50).closeTo({0, 255, 0, 255}));
 }
 
@@ -179,11 +178,8 @@ TEST_F(SpriteTest, MissingScreenSizeIsReportedAndChangesNothing) {
     Sprite sprite(picture("card.png", solidPicture(64, 64, kRed)).c_str());
     setUnusualState();
     OverlayState before = OverlayState::read();
-    for (int32_t* size : {&gScreenHeight, &gScreenWidth}) {
-        *size = 0;
-        drawOverlay(sprite);
-        *size = size == &gScreenHeight ? 600 : 800;
-    }
+    for (Screen without : {Screen{800, 0}, Screen{0, 600}})
+        drawOverlay(sprite, without);
     EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Can't draw overlay without window size.",
                                                       "Can't draw overlay without window size."}));
     EXPECT_TRUE(OverlayState::read() == before);
@@ -195,7 +191,7 @@ TEST_F(SpriteTest, DrawLeavesTheDocumentedState) {
     sprite.color[3] = 0.75f;
     setUnusualState();
     OverlayState before = OverlayState::read();
-    drawOverlay(sprite);
+    drawOverlay(sprite, screen);
     OverlayState after = OverlayState::read();
 
     EXPECT_EQ(after.matrixMode, GL_MODELVIEW);

@@ -60,12 +60,19 @@ void ShowTest::SetUp() {
     platform::useOffscreenDisplay({800, 600, 32});
     useManualClock();
     window = new GLWindow();
-    gWindow = window;
     ASSERT_NE(window->hRC, nullptr) << "no OpenGL context on the offscreen display";
     // Showing the window queues messages of its own; tests start from an empty queue.
     platform::Message pending;
     while (platform::peekMessage(pending))
         platform::dispatchMessage(pending);
+}
+
+void ShowTest::post(platform::MessageType type, platform::Key key) {
+    platform::Message message;
+    message.type = type;
+    message.key = key;
+    message.window = window->hWnd;
+    platform::postMessage(message);
 }
 
 TempDir::TempDir() {

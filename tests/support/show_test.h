@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/gl_window.h"
+#include "platform/display.h"
 #include "platform/message_box.h"
 
 struct RecordedBox {
@@ -56,6 +57,9 @@ Rgba pixelAt(int x, int y);
 class ShowTest : public ::testing::Test {
   protected:
     void SetUp() override;
+
+    // Queues a message for the window as if the system had sent it.
+    void post(platform::MessageType type, platform::Key key = platform::Key::other);
 
     MessageSink sink;
     GLWindow* window = nullptr;

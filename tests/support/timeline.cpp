@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "app/gl_window.h"
-#include "demo/demo.h"
 #include "platform/clock.h"
 #include "support/pictures.h"
 
@@ -76,6 +75,7 @@ void writeShowFiles(const std::string& dir, const std::vector<std::string>& miss
 }
 
 void TimelineTest::TearDown() {
+    show.reset();
     if (!previousDir.empty()) {
         EXPECT_EQ(chdir(previousDir.c_str()), 0);
     }
@@ -87,20 +87,17 @@ void TimelineTest::startShow(int framesPerSecond, const std::vector<std::string>
     previousDir = std::filesystem::current_path().string();
     ASSERT_EQ(chdir(dir.root().c_str()), 0);
     platform::useManualCounter(fps, 0);
-    auto* ctx = new DemoContext{window, nullptr};
-    initDemo(ctx);
-    gDemo = ctx;
+    show = std::make_unique<Show>(*window);
+    show->startMusic();
 }
 
 void TimelineTest::enterScene(int scene) {
-    while (gSceneIndex < scene) {
-        renderFrame();
-        platform::advanceManualCounter(1000LL * fps);
-        renderFrame();
-        platform::advanceManualCounter(1);
-    }
-    ASSERT_EQ(gSceneIndex, scene);
-    renderFrame();
+    int64_t first = 0;
+    for (int s = 0; s < scene; ++s)
+        first += sceneFrames(*kScenes[s], fps);
+    show->seek(first, {0, fps, fps});
+    ASSERT_EQ(show->sceneIndex, scene);
+    show->renderFrame();
     sceneFrame = 0;
 }
 
@@ -108,7 +105,7 @@ void TimelineTest::playUntil(double t) {
     const auto target = static_cast<int64_t>(t * fps + 0.5);
     while (sceneFrame < target) {
         platform::advanceManualCounter(1);
-        renderFrame();
+        show->renderFrame();
         ++sceneFrame;
     }
 }

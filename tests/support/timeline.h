@@ -2,9 +2,11 @@
 // size), then frames drawn one clock tick apart at a chosen frame rate.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "demo/show.h"
 #include "support/show_test.h"
 
 struct TestPicture {
@@ -23,10 +25,11 @@ class TimelineTest : public ShowTest {
   protected:
     void TearDown() override;
 
-    // Start-up in a folder of test pictures, on a clock of `fps` ticks a second.
+    // Start-up in a folder of test pictures, on a clock of `fps` ticks a second, and the
+    // music started.
     void startShow(int fps, const std::vector<std::string>& missing = {});
 
-    // Skips the scenes before `scene` (two frames each) and draws its first frame.
+    // Brings the show to the first frame of `scene` and draws it.
     void enterScene(int scene);
 
     // Draws frames one tick apart until the one at scene time `t`, rounded to whole frames.
@@ -43,6 +46,7 @@ class TimelineTest : public ShowTest {
     std::string previousDir;
     int fps = 60;
     int64_t sceneFrame = 0;
+    std::unique_ptr<Show> show;
 };
 
 constexpr Rgba kWhite{255, 255, 255, 255};

@@ -17,8 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/gl_window.h"
-#include "demo/demo.h"
+#include "demo/assets.h"
+#include "demo/show.h"
 #include "ffmpeg_pipe.h"
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -31,22 +33,37 @@ constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
 const char* const kUsage =
-    "usage: hopsasa-capture --frames DIR [--fps N]\n"
-    "       hopsasa-capture --video FILE [--fps N] [--size WxH]\n"
+    "usage: hopsasa-capture --frames DIR [--fps N] [--from SECONDS] [--to SECONDS]\n"
+    "       hopsasa-capture --video FILE [--fps N] [--size WxH] [--from SECONDS] [--to SECONDS]\n"
+    "       hopsasa-capture --list [--fps N]\n"
     "\n"
     "Renders the show from the pictures and music.mp3 in the working directory.\n"
-    "  --frames DIR  write DIR/frame_000000.png, ... (DIR must exist)\n"
-    "  --video FILE  encode H.264 video with the soundtrack through ffmpeg\n"
-    "  --fps N       frames per second, 1 to 240 (default 60)\n"
-    "  --size WxH    video frame size; the 4:3 picture is scaled and pillarboxed\n"
-    "                (default 800x600; for example 1280x720 or 1920x1080)\n";
+    "  --frames DIR     write DIR/frame_000000.png, ... (DIR must exist); frame k is the\n"
+    "                   show at k / N seconds, whatever --from says\n"
+    "  --video FILE     encode H.264 video with the soundtrack through ffmpeg\n"
+    "  --fps N          frames per second, 1 to 240 (default 60)\n"
+    "  --size WxH       video frame size; the 4:3 picture is scaled and pillarboxed\n"
+    "                   (default 800x600; for example 1280x720 or 1920x1080)\n"
+    "  --from SECONDS   start at the first frame at or after that moment; the frames\n"
+    "                   before it are drawn unseen (default 0)\n"
+    "  --to SECONDS     stop before the first frame at or after that moment (default:\n"
+    "                   the end of the show)\n"
+    "  --list           print the scenes and the files the show reads, then stop:\n"
+    "                   scene<TAB>index<TAB>name<TAB>first frame<TAB>frames<TAB>start s<TAB>length "
+    "s\n"
+    "                   picture<TAB>name<TAB>file, music<TAB>name<TAB>file\n";
 
 struct Options {
     std::string framesDir;
     std::string videoFile;
+    bool list = false;
     int fps = 60;
     int videoWidth = kWidth;
     int videoHeight = kHeight;
+    std::string from;
+    std::string to;
+    int64_t firstFrame = 0;
+    int64_t endFrame = 0;  // the frame that is not captured any more
 };
 
 bool parseInt(const std::string& text, int low, int high, int& value) {
@@ -66,6 +83,10 @@ std::string parseArguments(int argc, char** argv, Options& options) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             return "help";
+        if (arg == "--list") {
+            options.list = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return "'" + arg + "' needs a value";
         std::string value = argv[++i];
@@ -73,6 +94,10 @@ std::string parseArguments(int argc, char** argv, Options& options) {
             options.framesDir = value;
         } else if (arg == "--video") {
             options.videoFile = value;
+        } else if (arg == "--from") {
+            options.from = value;
+        } else if (arg == "--to") {
+            options.to = value;
         } else if (arg == "--fps") {
             if (!parseInt(value, 1, 240, options.fps))
                 return "--fps takes a whole number from 1 to 240, not '" + value + "'";
@@ -89,11 +114,56 @@ std::string parseArguments(int argc, char** argv, Options& options) {
             return "unknown option '" + arg + "'";
         }
     }
+    if (options.list)
+        return options.framesDir.empty() && options.videoFile.empty() && !sizeGiven &&
+                       options.from.empty() && options.to.empty()
+                   ? ""
+                   : "--list takes no other option than --fps";
     if (options.framesDir.empty() == options.videoFile.empty())
         return "give either --frames DIR or --video FILE";
     if (sizeGiven && options.videoFile.empty())
         return "--size is for --video only";
+
+    options.endFrame = showFrames(options.fps);
+    double seconds = 0;
+    if (!options.from.empty()) {
+        std::string problem = parseMoment(options.from, options.fps, seconds);
+        if (!problem.empty())
+            return "--from " + problem;
+        options.firstFrame = frameAtOrAfter(seconds, options.fps);
+    }
+    if (!options.to.empty()) {
+        std::string problem = parseMoment(options.to, options.fps, seconds);
+        // A moment past the end just means the end.
+        if (!problem.empty() && problem.find("past the end") == std::string::npos)
+            return "--to " + problem;
+        if (problem.empty())
+            options.endFrame = frameAtOrAfter(seconds, options.fps);
+        if (options.endFrame <= options.firstFrame)
+            return "--to " + options.to + " leaves no frame after --from " +
+                   (options.from.empty() ? "0" : options.from);
+    }
     return "";
+}
+
+// The scene table and the files the show reads, one line each, tab-separated.
+void printList(int fps) {
+    int64_t first = 0;
+    double start = 0;
+    for (int i = 0; i < kSceneCount; ++i) {
+        const Scene& scene = *kScenes[i];
+        const int64_t frames = sceneFrames(scene, fps);
+        std::printf("scene\t%d\t%s\t%lld\t%lld\t%g\t%g\n", i, scene.name,
+                    static_cast<long long>(first), static_cast<long long>(frames), start,
+                    static_cast<double>(scene.length));
+        first += frames;
+        start += scene.length;
+    }
+    std::printf("picture\tloading\t%s\n", kLoadingPicture);
+    for (const SpriteAsset& asset : kSpriteAssets)
+        std::printf("picture\t%s\t%s\n", asset.name, asset.file);
+    std::printf("picture\tblob\t%s\n", kBlobPicture);
+    std::printf("music\tmusic\t%s\n", kMusicFile);
 }
 
 std::string checkOutput(const Options& options) {
@@ -116,9 +186,9 @@ std::string checkOutput(const Options& options) {
 
 // Boxes are recorded, never shown. Messages that go through reportError are on standard
 // output already; the window set-up's own boxes are printed if the context fails.
-std::vector<std::string> gBoxes;
-int recordBox(const platform::MessageBoxRequest& request, void*) {
-    gBoxes.push_back(std::string(request.title) + ": " + request.text);
+int recordBox(const platform::MessageBoxRequest& request, void* boxes) {
+    static_cast<std::vector<std::string>*>(boxes)->push_back(std::string(request.title) + ": " +
+                                                             request.text);
     return platform::kMessageBoxOk;
 }
 
@@ -140,9 +210,13 @@ std::vector<std::string> ffmpegArguments(const Options& options) {
                                      std::to_string(options.fps),
                                      "-i",
                                      "-"};
-    bool music = access("music.mp3", R_OK) == 0;
+    bool music = access(kMusicFile, R_OK) == 0;
+    // The soundtrack from the moment of the first frame, as the show starts it there.
+    char start[32];
+    std::snprintf(start, sizeof start, "%.6f",
+                  static_cast<double>(options.firstFrame) / options.fps);
     if (music)
-        args.insert(args.end(), {"-i", "music.mp3"});
+        args.insert(args.end(), {"-ss", start, "-i", kMusicFile});
     args.insert(args.end(),
                 {"-vf",
                  "scale=" + std::to_string(w) + ":" + std::to_string(h) +
@@ -177,25 +251,33 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hopsasa-capture: %s\n\n%s", problem.c_str(), kUsage);
         return 2;
     }
+    if (options.list) {
+        printList(options.fps);
+        return 0;
+    }
     problem = checkOutput(options);
     if (!problem.empty())
         return fail(problem);
 
     // The show's soundtrack is muxed from the file; the capture itself plays nothing.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    platform::setMessageBoxSink(recordBox, nullptr);
+    std::vector<std::string> boxes;
+    platform::setMessageBoxSink(recordBox, &boxes);
     platform::useOffscreenDisplay({kWidth, kHeight, 32});
-    platform::useManualCounter(options.fps, 0);
+    // Frame k is drawn at tick k: exactly k / fps seconds after frame 0.
+    const FrameTimes times{0, options.fps, options.fps};
+    platform::useManualCounter(options.fps, times.first);
 
-    gWindow = new GLWindow();
-    if (!gWindow->hRC) {
-        for (const std::string& box : gBoxes)
+    GLWindow window;
+    if (!window.hRC) {
+        for (const std::string& box : boxes)
             std::printf("%s\n", box.c_str());
         return fail("no offscreen OpenGL context");
     }
-    auto* demo = new DemoContext{gWindow, nullptr};
-    initDemo(demo);
-    gDemo = demo;
+    Show show(window);
+    if (options.firstFrame > 0)
+        show.seek(options.firstFrame, times);
+    show.startMusic(static_cast<double>(options.firstFrame) / options.fps);
 
     FfmpegPipe ffmpeg;
     if (!options.videoFile.empty()) {
@@ -207,10 +289,10 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> bottomUp(kWidth * kHeight * 3);
     std::vector<uint8_t> frame(kWidth * kHeight * 3);
     const size_t row = kWidth * 3;
-    int64_t k = 0;
-    for (; gSceneIndex < kSceneCount; ++k) {
-        platform::setManualCounter(k);
-        renderFrame();
+    int64_t k = options.firstFrame;
+    for (; !show.finished() && k < options.endFrame; ++k) {
+        platform::setManualCounter(times.tick(k));
+        show.renderFrame();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
         for (int y = 0; y < kHeight; ++y)
@@ -229,11 +311,13 @@ int main(int argc, char** argv) {
         if (k % 30 == 0) {
             std::fprintf(stderr, "\rcapturing: frame %lld, %.1f s of show, scene %d of %d ",
                          static_cast<long long>(k), static_cast<double>(k) / options.fps,
-                         gSceneIndex + 1, kSceneCount);
+                         show.sceneIndex + 1, kSceneCount);
         }
     }
+    const int64_t captured = k - options.firstFrame;
     std::fprintf(stderr, "\rcaptured %lld frames, %.2f s of show at %d frames a second\n",
-                 static_cast<long long>(k), static_cast<double>(k) / options.fps, options.fps);
+                 static_cast<long long>(captured), static_cast<double>(captured) / options.fps,
+                 options.fps);
 
     if (!options.videoFile.empty() && ffmpeg.finish() != 0)
         return fail("ffmpeg failed to write '" + options.videoFile + "'");

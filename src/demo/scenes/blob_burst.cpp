@@ -1,51 +1,54 @@
 // Scene 5: on white, the old man at the bottom left; the crab shows up at 2 s; from 3 s the
 // old man's body replaces him, the crab jumps between two pictures and a burst of red blobs
 // sprays from the centre for two seconds. 7 s.
-#include "demo/assets.h"
 #include "demo/scenes/scene_common.h"
-#include "demo/scenes/scenes.h"
 #include "gfx/blob_field.h"
-#include "gfx/sprite.h"
 
 namespace {
 
-void placeOnce() {
-    // From the picture size, so whatever an earlier scene did to him is undone.
-    sprGubb->angle = 0;
-    sprGubb->drawWidth = sprGubb->width / 2;
-    sprGubb->drawHeight = sprGubb->height / 2;
-    sprGubbKropp->drawWidth = sprGubbKropp->width / 2;
-    sprGubbKropp->drawHeight = sprGubbKropp->height / 2;
-    sprKrabbe1->centerX = 400;
-    sprKrabbe1->centerY = 400;
-    anchorBottomLeft(sprKrabbe2, 100, 600);
-    anchorBottomLeft(sprGubb, 100, 600);
-    anchorBottomLeft(sprGubbKropp, 60, 620);
+void place(Show& show) {
+    BlobBurstState& s = show.scenes.blobBurst;
+    s.gubb = show.sprGubb->asLoaded();
+    s.gubb.drawWidth = show.sprGubb->width / 2;
+    s.gubb.drawHeight = show.sprGubb->height / 2;
+    s.gubbKropp = show.sprGubbKropp->asLoaded();
+    s.gubbKropp.drawWidth = show.sprGubbKropp->width / 2;
+    s.gubbKropp.drawHeight = show.sprGubbKropp->height / 2;
+    s.krabbe1 = show.sprKrabbe1->asLoaded();
+    s.krabbe1.centerX = 400;
+    s.krabbe1.centerY = 400;
+    s.krabbe2 = show.sprKrabbe2->asLoaded();
+    anchorBottomLeft(s.krabbe2, 100, 600);
+    anchorBottomLeft(s.gubb, 100, 600);
+    anchorBottomLeft(s.gubbKropp, 60, 620);
 }
 
-}  // namespace
-
-bool sceneBlobBurst() {
-    static SceneClock scene;
-
-    const float t = beginSceneFrame(scene, placeOnce);
+void draw(Show& show, float t) {
+    const BlobBurstState& s = show.scenes.blobBurst;
+    const Screen screen = show.screen;
 
     drawWhiteBackdrop();
 
     // The crab first, so the old man overlaps it where they meet.
     if (t > 3.0f) {
-        drawOverlay(*(singleSine(30.0f * t) > 0 ? sprKrabbe1 : sprKrabbe2));
-        drawOverlay(*sprGubbKropp);
+        if (singleSine(30.0f * t) > 0) {
+            drawOverlay(*show.sprKrabbe1, s.krabbe1, screen);
+        } else {
+            drawOverlay(*show.sprKrabbe2, s.krabbe2, screen);
+        }
+        drawOverlay(*show.sprGubbKropp, s.gubbKropp, screen);
     } else {
         if (t > 2.0f)
-            drawOverlay(*sprKrabbe1);
-        drawOverlay(*sprGubb);
+            drawOverlay(*show.sprKrabbe1, s.krabbe1, screen);
+        drawOverlay(*show.sprGubb, s.gubb, screen);
     }
 
     // Up to three blobs a frame at the centre of the field's 800x600 view, each living 4 s.
     if (t > 3.0f && t < 5.0f)
-        gBlobField->spawn(400.0f, 300.0f, 2.0f);
-    gBlobField->updateAndDraw();
-
-    return endSceneFrame(scene, 7.0f);
+        show.blobField->spawn(400.0f, 300.0f, 2.0f);
+    show.blobField->updateAndDraw();
 }
+
+}  // namespace
+
+const Scene kBlobBurst = {"blob burst", 7.0f, place, draw};

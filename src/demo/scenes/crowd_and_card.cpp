@@ -1,33 +1,34 @@
 // Scene 6: the crowd cheers in two frames for six seconds, then the "saved the day" card
 // spins clockwise at 200 degrees a second in front of white. 13 s.
-#include "demo/assets.h"
 #include "demo/scenes/scene_common.h"
-#include "demo/scenes/scenes.h"
-#include "gfx/sprite.h"
 
 namespace {
 
-void placeOnce() {
-    fitToScreen(sprSavedTheDay);
-    fitToScreen(sprScenefolk1);
-    fitToScreen(sprScenefolk2);
+void place(Show& show) {
+    CrowdAndCardState& s = show.scenes.crowdAndCard;
+    s.savedTheDay = show.sprSavedTheDay->asLoaded();
+    s.scenefolk1 = show.sprScenefolk1->asLoaded();
+    s.scenefolk2 = show.sprScenefolk2->asLoaded();
+    for (Placement* card : {&s.savedTheDay, &s.scenefolk1, &s.scenefolk2})
+        fitToScreen(*card, show.screen);
 }
 
-}  // namespace
-
-bool sceneCrowdAndCard() {
-    static SceneClock scene;
-
-    const float t = beginSceneFrame(scene, placeOnce);
+void draw(Show& show, float t) {
+    CrowdAndCardState& s = show.scenes.crowdAndCard;
+    const Screen screen = show.screen;
 
     if (t > 6.0f) {
         drawWhiteBackdrop();
         // From the scene's own time: the card enters already turned by about 1200 degrees.
-        sprSavedTheDay->angle = 200.0f * t;
-        drawOverlay(*sprSavedTheDay);
+        s.savedTheDay.angle = 200.0f * t;
+        drawOverlay(*show.sprSavedTheDay, s.savedTheDay, screen);
+    } else if (singleSine(20.0f * t) > 0) {
+        drawOverlay(*show.sprScenefolk1, s.scenefolk1, screen);
     } else {
-        drawOverlay(*(singleSine(20.0f * t) > 0 ? sprScenefolk1 : sprScenefolk2));
+        drawOverlay(*show.sprScenefolk2, s.scenefolk2, screen);
     }
-
-    return endSceneFrame(scene, 13.0f);
 }
+
+}  // namespace
+
+const Scene kCrowdAndCard = {"crowd and card", 13.0f, place, draw};

@@ -5,41 +5,22 @@
 #include <cmath>
 
 #include "gfx/solid_cube.h"
-#include "gfx/sprite.h"
-
-SceneClock::SceneClock() {
-    clock.start();
-}
-
-float beginSceneFrame(SceneClock& scene, void (*placeOnce)()) {
-    scene.clock.update();
-    if (!scene.placed) {
-        placeOnce();
-        scene.placed = true;
-    }
-    return scene.clock.elapsed;
-}
-
-bool endSceneFrame(SceneClock& scene, float duration) {
-    scene.clock.update();
-    return scene.clock.elapsed > duration;
-}
 
 float singleSine(float x) {
     return static_cast<float>(std::sin(static_cast<double>(x)));
 }
 
-void anchorBottomLeft(Sprite* sprite, int left, int bottom) {
-    sprite->centerX = sprite->drawWidth / 2 + left;
-    sprite->centerY = bottom - sprite->drawHeight / 2;
+void anchorBottomLeft(Placement& placement, int left, int bottom) {
+    placement.centerX = placement.drawWidth / 2 + left;
+    placement.centerY = bottom - placement.drawHeight / 2;
 }
 
-void fitToScreen(Sprite* sprite) {
-    sprite->drawWidth = gScreenWidth;
-    sprite->drawHeight = gScreenHeight;
-    if (gScreenWidth != 0 && gScreenHeight != 0) {
-        sprite->centerX = gScreenWidth / 2;
-        sprite->centerY = gScreenHeight / 2;
+void fitToScreen(Placement& placement, Screen screen) {
+    placement.drawWidth = screen.width;
+    placement.drawHeight = screen.height;
+    if (screen.width != 0 && screen.height != 0) {
+        placement.centerX = screen.width / 2;
+        placement.centerY = screen.height / 2;
     }
 }
 
@@ -49,12 +30,11 @@ void drawWhiteBackdrop() {
     drawSolidCube(2.0f);
 }
 
-bool runCardScene(SceneClock& scene, Sprite* card, float duration) {
-    scene.clock.update();
-    if (!scene.placed) {
-        fitToScreen(card);
-        scene.placed = true;
-    }
-    drawOverlay(*card);
-    return endSceneFrame(scene, duration);
+void placeCard(CardState& state, const Sprite& picture, Screen screen) {
+    state.card = picture.asLoaded();
+    fitToScreen(state.card, screen);
+}
+
+void drawCard(const CardState& state, const Sprite& picture, Screen screen) {
+    drawOverlay(picture, state.card, screen);
 }

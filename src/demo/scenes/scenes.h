@@ -1,15 +1,82 @@
-// The eight scenes in play order. Each is a frame function: called once per frame while
-// its scene runs, it draws the whole frame over the cleared screen and returns true on the
-// frame in which the scene is done (that frame is still drawn in full). A scene's state
-// lives in function-local statics, set up on its first call and never reset: its clock
-// starts on that first call.
+// The eight scenes in play order, and the state each keeps.
+//
+// A scene is a name, a length and two functions. `place` runs on the scene's first frame
+// and places the pictures it draws, each from the placement it was loaded with; `draw` runs
+// on every frame of the scene, the first included, and draws the whole frame over the
+// cleared screen at scene time `t`, the seconds since the scene's first frame. The
+// sequencer owns the clock: a scene is done on its first frame whose time, read again after
+// drawing, is more than its length, and that frame is still drawn in full.
+//
+// Each scene keeps what it places and moves in a state struct of its own, which the show
+// holds and resets; no scene reads or writes another scene's state. So a scene's frames
+// depend on nothing but its own first frame's time, and the show can start at any scene.
 #pragma once
 
-bool sceneTitleCard();         // 0: the title, full screen, 5 s
-bool sceneWideBackdrop();      // 1: the old man on the wide hall, 15 s
-bool sceneBubblesAndFigure();  // 2: at the party, three bubbles, then the two-pose figure, 20 s
-bool sceneTalkingCrab();       // 3: the crab talks on white, 5 s
-bool sceneSupercrabCard();     // 4: the supercrab card, 2 s
-bool sceneBlobBurst();         // 5: crab, old man and the burst of blobs, 7 s
-bool sceneCrowdAndCard();      // 6: the cheering crowd, then the spinning card, 13 s
-bool sceneCreditsCard();       // 7: the credits, 5 s
+#include <cstdint>
+
+#include "gfx/sprite.h"
+
+class Show;
+
+struct Scene {
+    const char* name;
+    float length;  // seconds
+    void (*place)(Show& show);
+    void (*draw)(Show& show, float t);
+};
+
+constexpr int32_t kSceneCount = 8;
+
+// 0, 4, 7: a picture over the whole screen.
+struct CardState {
+    Placement card;
+};
+extern const Scene kTitleCard;      // 0: the title
+extern const Scene kSupercrabCard;  // 4: the supercrab card
+extern const Scene kCreditsCard;    // 7: the credits
+
+// 1: the old man on the wide hall.
+struct WideBackdropState {
+    Placement bg1, gubb, boble1, boble2, ror;
+    bool arrived = false;  // he reached the top left corner
+};
+extern const Scene kWideBackdrop;
+
+// 2: at the party, three bubbles, then the two-pose figure.
+struct BubblesAndFigureState {
+    Placement demosceneRad, gubbFlip, oksOpp, oksNed, boble3, boble4, boble5;
+};
+extern const Scene kBubblesAndFigure;
+
+// 3: the crab talks on white.
+struct TalkingCrabState {
+    Placement krabbeSnakk1, krabbeSnakk2, boble6, boble7;
+};
+extern const Scene kTalkingCrab;
+
+// 5: crab, old man and the burst of blobs.
+struct BlobBurstState {
+    Placement gubb, gubbKropp, krabbe1, krabbe2;
+};
+extern const Scene kBlobBurst;
+
+// 6: the cheering crowd, then the spinning card.
+struct CrowdAndCardState {
+    Placement savedTheDay, scenefolk1, scenefolk2;
+};
+extern const Scene kCrowdAndCard;
+
+// Every scene's state, as before its first frame.
+struct SceneStates {
+    CardState titleCard;
+    WideBackdropState wideBackdrop;
+    BubblesAndFigureState bubblesAndFigure;
+    TalkingCrabState talkingCrab;
+    CardState supercrabCard;
+    BlobBurstState blobBurst;
+    CrowdAndCardState crowdAndCard;
+    CardState creditsCard;
+};
+
+// The scenes in play order.
+extern const Scene* const kScenes[kSceneCount];

@@ -3,73 +3,74 @@
 //
 // Motion is in whole pixels per frame, so how far things travel depends on the frame rate;
 // only the time windows come from the clock. Every time bound is strict.
-#include "demo/assets.h"
 #include "demo/scenes/scene_common.h"
-#include "demo/scenes/scenes.h"
-#include "gfx/sprite.h"
 
 namespace {
 
-void placeOnce() {
-    fitToScreen(sprBg1);
-    sprGubb->centerX = 300;
-    sprGubb->centerY = 700;  // below the screen: he rises into view
-    scaleDrawSize(*sprGubb, 0.5f, 0.5f);
-    sprBoble1->centerX = 300;
-    sprBoble1->centerY = 200;
-    sprBoble2->centerX = 400;
-    sprBoble2->centerY = 200;
-    anchorBottomLeft(sprRor, -200, 600);
+void place(Show& show) {
+    WideBackdropState& s = show.scenes.wideBackdrop;
+    s.bg1 = show.sprBg1->asLoaded();
+    fitToScreen(s.bg1, show.screen);
+    s.gubb = show.sprGubb->asLoaded();
+    s.gubb.centerX = 300;
+    s.gubb.centerY = 700;  // below the screen: he rises into view
+    scaleDrawSize(s.gubb, 0.5f, 0.5f);
+    s.boble1 = show.sprBoble1->asLoaded();
+    s.boble1.centerX = 300;
+    s.boble1.centerY = 200;
+    s.boble2 = show.sprBoble2->asLoaded();
+    s.boble2.centerX = 400;
+    s.boble2.centerY = 200;
+    s.ror = show.sprRor->asLoaded();
+    anchorBottomLeft(s.ror, -200, 600);
     // Four screens wide about the centre that fitting gave it.
-    scaleDrawSize(*sprBg1, 4.0f, 1.0f);
+    scaleDrawSize(s.bg1, 4.0f, 1.0f);
+}
+
+void draw(Show& show, float t) {
+    WideBackdropState& s = show.scenes.wideBackdrop;
+    const Screen screen = show.screen;
+
+    drawOverlay(*show.sprBg1, s.bg1, screen);
+
+    if (s.gubb.centerY > 350)
+        s.gubb.centerY -= 1;
+    drawOverlay(*show.sprGubb, s.gubb, screen);
+
+    if (t > 4.0f && t < 6.0f) {
+        drawOverlay(*show.sprBoble2, s.boble2, screen);
+    } else if (t > 2.0f && t < 4.0f) {
+        drawOverlay(*show.sprBoble1, s.boble1, screen);
+    }
+
+    // Changes made after a picture was drawn show from the next frame on.
+    if (t > 6.0f && t < 8.0f) {
+        s.gubb.angle = 10.0f * singleSine(t);
+        s.bg1.centerX += 1;
+        if (t > 7.0f && s.gubb.centerX < 600)
+            s.gubb.centerX += 1;
+    }
+
+    if (t > 8.0f) {
+        if (t < 10.0f && s.ror.centerX < 128)
+            s.ror.centerX += 2;
+        drawOverlay(*show.sprRor, s.ror, screen);
+    }
+
+    // Diagonally towards (120, 120); on arrival he shrinks once and drops a little.
+    if (t > 11.0f && !s.arrived) {
+        if (s.gubb.centerX > 120)
+            s.gubb.centerX -= 1;
+        if (s.gubb.centerY > 120)
+            s.gubb.centerY -= 1;
+        if (s.gubb.centerX <= 120 && s.gubb.centerY <= 120) {
+            s.arrived = true;
+            scaleDrawSize(s.gubb, 0.99f, 0.99f);
+            s.gubb.centerY += 30;
+        }
+    }
 }
 
 }  // namespace
 
-bool sceneWideBackdrop() {
-    static SceneClock scene;
-    static bool arrived = false;
-
-    const float t = beginSceneFrame(scene, placeOnce);
-
-    drawOverlay(*sprBg1);
-
-    if (sprGubb->centerY > 350)
-        sprGubb->centerY -= 1;
-    drawOverlay(*sprGubb);
-
-    if (t > 4.0f && t < 6.0f) {
-        drawOverlay(*sprBoble2);
-    } else if (t > 2.0f && t < 4.0f) {
-        drawOverlay(*sprBoble1);
-    }
-
-    // Changes made after a sprite was drawn show from the next frame on.
-    if (t > 6.0f && t < 8.0f) {
-        sprGubb->angle = 10.0f * singleSine(t);
-        sprBg1->centerX += 1;
-        if (t > 7.0f && sprGubb->centerX < 600)
-            sprGubb->centerX += 1;
-    }
-
-    if (t > 8.0f) {
-        if (t < 10.0f && sprRor->centerX < 128)
-            sprRor->centerX += 2;
-        drawOverlay(*sprRor);
-    }
-
-    // Diagonally towards (120, 120); on arrival he shrinks once and drops a little.
-    if (t > 11.0f && !arrived) {
-        if (sprGubb->centerX > 120)
-            sprGubb->centerX -= 1;
-        if (sprGubb->centerY > 120)
-            sprGubb->centerY -= 1;
-        if (sprGubb->centerX <= 120 && sprGubb->centerY <= 120) {
-            arrived = true;
-            scaleDrawSize(*sprGubb, 0.99f, 0.99f);
-            sprGubb->centerY += 30;
-        }
-    }
-
-    return endSceneFrame(scene, 15.0f);
-}
+const Scene kWideBackdrop = {"wide backdrop", 15.0f, place, draw};
