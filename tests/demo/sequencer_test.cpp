@@ -1,7 +1,9 @@
 // The whole timeline: how long each scene lasts in frames, and start-up's messages in order.
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "app/gl_window.h"
 #include "demo/assets.h"
@@ -44,6 +46,37 @@ TEST_P(SceneLengthTest, EachSceneEndsOnTheFirstFrameAfterItsDuration) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FrameRates, SceneLengthTest, ::testing::Values(25, 60));
+
+TEST_F(TimelineTest, ASeekDrawsTheFrameThatPlayingThereDraws) {
+    startShow(10);
+    // Two moments in every scene: its first frame, and one well inside it where the
+    // scene's motion and the blob burst's random numbers have had time to matter.
+    std::vector<int64_t> moments;
+    for (int scene = 0; scene < kSceneCount; ++scene) {
+        int64_t first = 0;
+        for (int s = 0; s < scene; ++s)
+            first += sceneFrames(*kScenes[s], fps);
+        moments.push_back(first);
+        moments.push_back(first + sceneFrames(*kScenes[scene], fps) * 2 / 3);
+    }
+    std::vector<std::vector<uint8_t>> played;
+    for (int64_t k = 0; !show->finished(); ++k) {
+        platform::setManualCounter(k);
+        show->renderFrame();
+        if (std::find(moments.begin(), moments.end(), k) != moments.end())
+            played.push_back(readScreen());
+    }
+    ASSERT_EQ(played.size(), moments.size());
+
+    // Backwards, so that every seek starts from a show that has been somewhere else.
+    for (size_t i = moments.size(); i-- > 0;) {
+        show->seek(moments[i], {0, fps, fps});
+        EXPECT_EQ(platform::counterValue(), moments[i]);
+        show->renderFrame();
+        EXPECT_TRUE(readScreen() == played[i]) << "frame " << moments[i];
+    }
+    EXPECT_TRUE(sink.boxes.empty());
+}
 
 TEST_F(TimelineTest, MissingFilesAreReportedInLoadingOrderAndTheShowRunsOn) {
     startShow(10, {"loading.png", "music.mp3", "gubb.png", "krabbe1.png", "blob.png"});

@@ -6,6 +6,7 @@ screenshots. Standard library only, plus xdotool, xwininfo and ImageMagick.
 """
 import ctypes
 import ctypes.util
+import functools
 import os
 import re
 import shutil
@@ -21,28 +22,54 @@ PROGRAM = os.path.join(BUILD_DIR, "hopsasa")
 
 CONVERT = "/usr/bin/convert"
 
-# Seconds each scene lasts, in play order.
-DURATIONS = [5, 15, 20, 5, 2, 7, 13, 5]
+CAPTURE = os.path.join(BUILD_DIR, "tools", "capture", "hopsasa-capture")
 
-# Colour-coded pictures: each a solid colour; the title card is red above, blue below.
-PICTURES = {
-    "loading.png": (64, 32, "rgb(40,80,120)"), "tittel.png": None,
-    "boble1.png": (100, 50, "rgb(255,255,0)"), "boble2.png": (100, 50, "rgb(0,255,255)"),
-    "boble3.png": (100, 50, "rgb(255,0,255)"), "boble4.png": (100, 50, "rgb(128,0,0)"),
-    "boble5.png": (100, 50, "rgb(0,128,0)"), "boble6.png": (100, 50, "rgb(0,0,128)"),
-    "boble7.png": (100, 50, "rgb(128,128,0)"), "bg1.png": (64, 16, "rgb(0,0,255)"),
-    "storhallen.png": (8, 8, "rgb(10,10,10)"), "gubbhode.png": (8, 8, "rgb(20,20,20)"),
-    "gubbkropp.png": (160, 160, "rgb(128,0,128)"), "gubb.png": (200, 200, "rgb(0,255,0)"),
-    "gubb_flip.png": (120, 120, "rgb(0,128,128)"), "ror.png": (130, 40, "rgb(255,128,0)"),
-    "demoscenerad.jpg": (32, 32, "rgb(60,60,200)"), "supercrab.png": (32, 32, "rgb(255,0,128)"),
-    "savedtheday.png": (32, 32, "rgb(128,255,0)"), "Scenefolk_01.png": (32, 32, "rgb(0,128,255)"),
-    "Scenefolk_02.png": (32, 32, "rgb(255,128,255)"), "ropert1.png": (8, 8, "rgb(30,30,30)"),
-    "ropert2.png": (8, 8, "rgb(40,40,40)"), "oks_opp.png": (160, 160, "rgb(128,128,255)"),
-    "oks_ned.png": (160, 160, "rgb(255,255,128)"), "krabbe1.png": (90, 90, "rgb(100,50,0)"),
-    "krabbe2.png": (90, 90, "rgb(0,100,50)"), "krabbesnakk1.png": (120, 80, "rgb(50,0,100)"),
-    "krabbesnakk2.png": (120, 80, "rgb(150,150,150)"), "credits.png": (32, 32, "rgb(90,200,90)"),
-    "blob.png": (16, 16, "rgb(255,255,255)"),
-}
+
+class Scene:
+    """One scene as `hopsasa-capture --list` describes it at a frame rate."""
+
+    def __init__(self, index, name, first_frame, frames, start, length):
+        self.index, self.name = int(index), name
+        self.first_frame, self.frames = int(first_frame), int(frames)
+        self.start, self.length = float(start), float(length)
+
+
+@functools.lru_cache(maxsize=None)
+def show_list(fps=60):
+    """The scenes in play order and the files the show reads ({name: file}, in the order
+    it reads them), from the capture tool's --list."""
+    out = subprocess.run([CAPTURE, "--list", "--fps", str(fps)], check=True,
+                         capture_output=True, text=True).stdout
+    scenes, files = [], {}
+    for line in out.splitlines():
+        kind, *fields = line.split("\t")
+        if kind == "scene":
+            scenes.append(Scene(*fields))
+        else:
+            files[fields[0]] = fields[1]
+    return scenes, files
+
+
+def show_frames(fps):
+    """Frames the whole show lasts at `fps`."""
+    last = show_list(fps)[0][-1]
+    return last.first_frame + last.frames
+
+
+def show_length():
+    """The seconds the scenes last together."""
+    return sum(scene.length for scene in show_list()[0])
+
+
+def colour(name):
+    """The solid colour of the picture `name` in a test show: one of its own for each
+    picture, never near black or white."""
+    index = list(show_list()[1]).index(name)
+    return (40 + (index * 97) % 180, 40 + (index * 53 + 60) % 180, 40 + (index * 151 + 120) % 180)
+
+
+# The title card is split, red above and blue below, so that a test can tell it upright.
+TITLE = "sprTittel"
 
 
 def pixel(png, x, y):
@@ -56,19 +83,19 @@ def near(a, b, tolerance=10):
 
 
 def write_test_show(folder):
-    """Colour-coded pictures of every name the show reads, and a short soundtrack."""
-    for name, picture in PICTURES.items():
-        path = os.path.join(folder, name)
-        if picture is None:
+    """A picture of its own solid colour for every picture the show reads (JPEG where the
+    show reads JPEG), and a short soundtrack."""
+    for name, file in show_list()[1].items():
+        path = os.path.join(folder, file)
+        if name == TITLE:
             subprocess.run([CONVERT, "-size", "32x16", "xc:rgb(255,0,0)", "-size", "32x16",
                             "xc:rgb(0,0,255)", "-append", "PNG24:" + path], check=True)
+        elif file.endswith(".mp3"):
+            shutil.copy(os.path.join(SOURCE_DIR, "tests", "data", "sine-1khz.mp3"), path)
         else:
-            w, h, color = picture
-            kind = "JPEG:" if name.endswith(".jpg") else "PNG24:"
-            subprocess.run([CONVERT, "-size", f"{w}x{h}", "xc:" + color, kind + path],
-                           check=True)
-    shutil.copy(os.path.join(SOURCE_DIR, "tests", "data", "sine-1khz.mp3"),
-                os.path.join(folder, "music.mp3"))
+            kind = "JPEG:" if file.endswith(".jpg") else "PNG24:"
+            subprocess.run([CONVERT, "-size", "64x64", "xc:rgb(%d,%d,%d)" % colour(name),
+                            kind + path], check=True)
 
 
 def wait_for(condition, timeout, step=0.05):
@@ -162,7 +189,7 @@ class Xvfb:
 class Show:
     """The program running under an Xvfb, with its standard output collected."""
 
-    def __init__(self, xvfb, workdir, extra_env=None):
+    def __init__(self, xvfb, workdir, extra_env=None, args=()):
         """`xvfb` None runs the program with no X server at all."""
         # In the sanitizer build, leaks are not checked here: SDL unloads the X11 libraries
         # at exit, so what they keep can no longer be told apart. Memory errors still are,
@@ -174,7 +201,7 @@ class Show:
             env.pop("WAYLAND_DISPLAY", None)
         env.update(extra_env or {})
         self.output = tempfile.TemporaryFile(mode="w+")
-        self.process = subprocess.Popen([PROGRAM], cwd=workdir, env=env, stdout=self.output,
+        self.process = subprocess.Popen([PROGRAM, *args], cwd=workdir, env=env, stdout=self.output,
                                         stderr=subprocess.STDOUT)
 
     def wait(self, timeout):

@@ -16,23 +16,17 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import BUILD_DIR, CONVERT, DURATIONS, near, pixel, write_test_show  # noqa: E402
+from harness import CAPTURE, CONVERT, near, pixel, show_frames, show_list, write_test_show  # noqa: E402,E501
 
-CAPTURE = os.path.join(BUILD_DIR, "tools", "capture", "hopsasa-capture")
 FPS = 2
-FRAMES = sum(d * FPS + 2 for d in DURATIONS)
+FRAMES = show_frames(FPS)
 # A good show takes a few seconds at two frames a second; a hang takes this long to show.
 TIMEOUT = 120
 
-SPRITES = [
-    "boble1.png", "boble2.png", "boble3.png", "boble4.png", "boble5.png", "boble6.png",
-    "boble7.png", "tittel.png", "bg1.png", "storhallen.png", "gubbhode.png", "gubbkropp.png",
-    "gubb.png", "gubb_flip.png", "ror.png", "demoscenerad.jpg", "supercrab.png",
-    "savedtheday.png", "Scenefolk_01.png", "Scenefolk_02.png", "ropert1.png", "ropert2.png",
-    "oks_opp.png", "oks_ned.png", "krabbe1.png", "krabbe2.png", "krabbesnakk1.png",
-    "krabbesnakk2.png", "credits.png",
-]
-LOAD_ORDER = ["loading.png", "music.mp3", *SPRITES, "blob.png", "play"]
+PICTURES = [file for file in show_list()[1].values() if not file.endswith(".mp3")]
+# Start-up reads the loading picture, opens the soundtrack, reads the other pictures in
+# order, and plays the soundtrack last.
+LOAD_ORDER = [PICTURES[0], show_list()[1]["music"], *PICTURES[1:], "play"]
 
 # A 4 x 4 PNG whose second chunk claims 3.5 MB in a file of 186 bytes: the decoder's reader
 # went on parsing stale bytes for ever (found by decoded_picture_fuzz).
@@ -182,8 +176,9 @@ class BadFilesTest(unittest.TestCase):
         self.cut("music.mp3", len(self.read("music.mp3")) // 2)
 
         self.run_show({})
-        # Scene 4 (the supercrab card) is frames 98-103 at two frames a second.
-        self.assertTrue(near(pixel(self.frame(101), 400, 300), (255, 0, 128)),
+        supercrab = show_list(FPS)[0][4]
+        self.assertTrue(near(pixel(self.frame(supercrab.first_frame + 2), 400, 300),
+                             (255, 0, 128)),
                         "the JPEG named .png is on screen")
 
     def test_directories_where_files_should_be(self):

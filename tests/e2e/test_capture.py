@@ -9,13 +9,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import BUILD_DIR, DURATIONS, near, pixel, write_test_show  # noqa: E402
-
-CAPTURE = os.path.join(BUILD_DIR, "tools", "capture", "hopsasa-capture")
-
-def frames_at(fps):
-    """Frames the show lasts at `fps`: a scene of D seconds ends on frame D * fps + 1."""
-    return sum(d * fps + 2 for d in DURATIONS)
+from harness import CAPTURE, colour, near, pixel, show_frames, show_list, write_test_show  # noqa: E402,E501
 
 
 class CaptureTest(unittest.TestCase):
@@ -37,37 +31,48 @@ class CaptureTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, path, True)
         return path
 
-    def test_frames_are_exact_and_repeatable(self):
-        first, second = self.out_dir(), self.out_dir()
+    def test_frames_are_exact_and_a_later_start_draws_the_same_frames(self):
+        first, later = self.out_dir(), self.out_dir()
         run = self.capture("--frames", first, "--fps", "5")
         self.assertEqual(run.returncode, 0, run.stderr)
         self.assertEqual(run.stdout, "", "no message with every file present")
         names = sorted(os.listdir(first))
-        self.assertEqual(len(names), frames_at(5))
+        self.assertEqual(len(names), show_frames(5))
         self.assertEqual(names[0], "frame_000000.png")
-        self.assertEqual(names[-1], "frame_%06d.png" % (frames_at(5) - 1))
+        self.assertEqual(names[-1], "frame_%06d.png" % (show_frames(5) - 1))
 
-        frame = lambda k: os.path.join(first, "frame_%06d.png" % k)
-        # Scene 0 is frames 0-26, scene 3 frames 206-232, scene 4 frames 233-244 and
-        # scene 7 frames 349-375 at five frames a second.
-        self.assertTrue(near(pixel(frame(10), 400, 100), (255, 0, 0)), "upright: red on top")
-        self.assertTrue(near(pixel(frame(10), 400, 500), (0, 0, 255)))
-        self.assertTrue(near(pixel(frame(215), 5, 5), (255, 255, 255)), "white backdrop")
-        self.assertTrue(near(pixel(frame(215), 400, 205), (0, 0, 128)), "first crab bubble")
-        self.assertTrue(near(pixel(frame(240), 400, 300), (255, 0, 128)), "supercrab card")
-        self.assertTrue(near(pixel(frame(370), 400, 300), (90, 200, 90)), "credits")
+        scenes = show_list(5)[0]
+        frame = lambda folder, k: os.path.join(folder, "frame_%06d.png" % k)
+        at = lambda scene, t: scenes[scene].first_frame + round(t * 5)
+        self.assertTrue(near(pixel(frame(first, at(0, 2)), 400, 100), (255, 0, 0)),
+                        "upright: red on top")
+        self.assertTrue(near(pixel(frame(first, at(0, 2)), 400, 500), (0, 0, 255)))
+        crab = frame(first, at(3, 1.8))
+        self.assertTrue(near(pixel(crab, 5, 5), (255, 255, 255)), "white backdrop")
+        self.assertTrue(near(pixel(crab, 400, 205), colour("sprBoble6")), "first crab bubble")
+        self.assertTrue(near(pixel(frame(first, at(4, 1.4)), 400, 300), colour("sprSupercrab")))
+        self.assertTrue(near(pixel(frame(first, at(7, 4.2)), 400, 300), colour("sprCredits")))
 
-        run = self.capture("--frames", second, "--fps", "5")
-        self.assertEqual(run.returncode, 0, run.stderr)
-        match, mismatch, errors = filecmp.cmpfiles(first, second, names, shallow=False)
-        self.assertEqual((mismatch, errors), ([], []))
+        # Started later, the capture draws the very same frames from its first one on: the
+        # old man on his way up, the party, the blob burst in flight, the spinning card.
+        moments = [(1, 7.4), (2, 10.2), (5, 4.4), (6, 9.6)]
+        for scene, t in moments:
+            with self.subTest(scene=scene, t=t):
+                k = at(scene, t)
+                run = self.capture("--frames", later, "--fps", "5", "--from", "%.1f" % (k / 5),
+                                   "--to", "%.1f" % ((k + 2) / 5))
+                self.assertEqual(run.returncode, 0, run.stderr)
+                for n in (k, k + 1):
+                    self.assertTrue(filecmp.cmp(frame(first, n), frame(later, n), shallow=False),
+                                    "frame %d" % n)
+        self.assertEqual(len(os.listdir(later)), 2 * len(moments), "--to stops in time")
 
     def test_frame_count_at_25_frames_a_second(self):
         out = self.out_dir()
         run = self.capture("--frames", out, "--fps", "25")
         self.assertEqual(run.returncode, 0, run.stderr)
-        self.assertEqual(len(os.listdir(out)), frames_at(25))
-        self.assertIn("captured %d frames" % frames_at(25), run.stderr)
+        self.assertEqual(len(os.listdir(out)), show_frames(25))
+        self.assertIn("captured %d frames" % show_frames(25), run.stderr)
 
     def test_video_holds_every_frame_and_the_soundtrack(self):
         video = os.path.join(self.out_dir(), "show.mp4")
@@ -80,10 +85,10 @@ class CaptureTest(unittest.TestCase):
         v = streams["video"]
         self.assertEqual((v["codec_name"], v["width"], v["height"], v["pix_fmt"]),
                          ("h264", 640, 360, "yuv420p"))
-        self.assertEqual(int(v["nb_read_frames"]), frames_at(5))
+        self.assertEqual(int(v["nb_read_frames"]), show_frames(5))
         self.assertIn("audio", streams, "the soundtrack is muxed")
         self.assertEqual(streams["audio"]["codec_name"], "aac")
-        self.assertAlmostEqual(float(probe["format"]["duration"]), frames_at(5) / 5, delta=0.3)
+        self.assertAlmostEqual(float(probe["format"]["duration"]), show_frames(5) / 5, delta=0.3)
 
         still = os.path.join(self.out_dir(), "still.png")
         subprocess.run(["ffmpeg", "-v", "error", "-ss", "2", "-i", video, "-frames:v", "1",
@@ -102,6 +107,11 @@ class CaptureTest(unittest.TestCase):
             (["--frames", "/tmp", "--size", "640x360"], 2, "--size is for --video only"),
             (["--frames", "/tmp", "--video", "a.mp4"], 2, "give either"),
             (["--bogus", "1"], 2, "unknown option '--bogus'"),
+            (["--frames", "/tmp", "--from", "-1"], 2, "--from takes seconds from 0 to below"),
+            (["--frames", "/tmp", "--from", "1e3"], 2, "not '1e3'"),
+            (["--frames", "/tmp", "--from", "80"], 2, "not 80: that is past the end"),
+            (["--frames", "/tmp", "--from", "5", "--to", "5"], 2, "leaves no frame"),
+            (["--list", "--frames", "/tmp"], 2, "--list takes no other option than --fps"),
             (["--frames", "/no/such/folder"], 1, "'/no/such/folder' does not exist"),
             (["--video", "/no/such/folder/a.mp4"], 1, "does not exist or is not writable"),
         ]

@@ -66,13 +66,6 @@ std::vector<int> aliveIndices(const BlobField& field) {
     return result;
 }
 
-std::vector<uint8_t> readScreen() {
-    std::vector<uint8_t> pixels(800 * 600 * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
 }  // namespace
 
 TEST(Random, FixedSequenceInRange) {

@@ -56,6 +56,13 @@ Rgba pixelAt(int x, int y) {
     return {p[0], p[1], p[2], p[3]};
 }
 
+std::vector<uint8_t> readScreen() {
+    std::vector<uint8_t> pixels(800 * 600 * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
 void ShowTest::SetUp() {
     platform::useOffscreenDisplay({800, 600, 32});
     useManualClock();

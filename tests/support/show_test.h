@@ -52,6 +52,9 @@ std::ostream& operator<<(std::ostream& out, const Rgba& c);
 // Reads one pixel of the back buffer; (x, y) in screen pixels from the top left.
 Rgba pixelAt(int x, int y);
 
+// The whole 800x600 back buffer, RGBA, bottom row first.
+std::vector<uint8_t> readScreen();
+
 // Each test runs in a process of its own: the window, the context and every program-wide
 // value start fresh.
 class ShowTest : public ::testing::Test {

@@ -12,7 +12,7 @@ from wine import (EXE, WinePrefix, difference, dismiss_boxes, press,  # noqa: E4
                   thumbnail)
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
-from harness import BUILD_DIR, DURATIONS, SOURCE_DIR, Xvfb, wait_for  # noqa: E402
+from harness import CAPTURE, SOURCE_DIR, Xvfb, show_length, show_list, wait_for  # noqa: E402
 
 DATA = os.path.join(SOURCE_DIR, "data")
 
@@ -77,8 +77,8 @@ class WindowsTest(unittest.TestCase):
         # The Linux build's frames of the whole show, two a second.
         frames = tempfile.mkdtemp(prefix="hopsasa-wine-frames-")
         self.addCleanup(shutil.rmtree, frames, True)
-        subprocess.run([os.path.join(BUILD_DIR, "tools", "capture", "hopsasa-capture"), "--frames", frames,
-                        "--fps", "2"], cwd=DATA, check=True, capture_output=True)
+        subprocess.run([CAPTURE, "--frames", frames, "--fps", "2"], cwd=DATA, check=True,
+                       capture_output=True)
         linux = [thumbnail(os.path.join(frames, name)) for name in sorted(os.listdir(frames))]
 
         show = self.start()
@@ -96,8 +96,8 @@ class WindowsTest(unittest.TestCase):
         self.assertTrue(began, "the loading picture never went away")
 
         # Halfway through the speech-bubble scene (the third), far from both of its ends.
-        start = sum(DURATIONS[:2])
-        middle = start + DURATIONS[2] / 2
+        party = show_list()[0][2]
+        middle = party.start + party.length / 2
         time.sleep(max(0.0, began + middle - time.monotonic()))
         wine = shot("middle.png")
         distances = [difference(wine, frame) for frame in linux]
@@ -107,10 +107,10 @@ class WindowsTest(unittest.TestCase):
         self.assertLess(distances[best], 6.0, message)
         self.assertLessEqual(abs(best / 2 - middle), 2.0, message)
 
-        status = self.show.wait(timeout=sum(DURATIONS) + 30)
+        status = self.show.wait(timeout=show_length() + 30)
         lasted = time.monotonic() - began
         self.assertEqual(status, 0, show.stdout())
-        self.assertGreater(lasted, sum(DURATIONS) - 1)
+        self.assertGreater(lasted, show_length() - 1)
         self.assertEqual(show.stdout(), "", "no message with every file present")
         self.assertEqual(show.box_texts(), [])
 
