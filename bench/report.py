@@ -9,6 +9,7 @@ usage: report.py BUILD_DIR [--fps N] [--json FILE] [--skip-capture] [--skip-call
   allocations after each scene's first frame, and (callgrind) the share of instructions
   spent in the show's own code rather than the GL driver;
 - spectrum: one refresh (Google Benchmark);
+- seek: how long the show takes to start at a scene's first and last frame;
 - memory: peak resident memory beside the textures' total;
 - capture: seconds of show per second of capture, PNG frames and video.
 """
@@ -24,8 +25,6 @@ import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 DATA = os.path.join(ROOT, "data")
-SCENES = ["title card", "wide hall", "party", "talking crab", "supercrab card",
-          "blob burst", "crowd and card", "credits"]
 
 
 def profile(build):
@@ -126,10 +125,14 @@ def main():
     print("\nframes (ms)                 median      p99   allocations after 1st frame "
           "(own / all)")
     for s in p["scenes"]:
-        print(f"  {s['scene']} {SCENES[s['scene']]:<22}{s['median_ms']:8.2f} {s['p99_ms']:8.2f}"
+        print(f"  {s['scene']} {s['name']:<22}{s['median_ms']:8.2f} {s['p99_ms']:8.2f}"
               f"   {s['own_allocations_after_first_frame']:>6} / "
               f"{s['allocations_after_first_frame']}")
     print(f"  bare clear-and-present      {p['bare_frame_ms']:8.2f}")
+    print("\nseek at 60 fps (ms)          to a scene's first frame   to its last frame")
+    for s in p["scenes"]:
+        print(f"  {s['scene']} {s['name']:<22}{s['seek_to_start_ms']:12.1f} "
+              f"{s['seek_to_end_ms']:18.1f}")
     share = report.get("own_code_share")
     if share is not None:
         print(f"  show's own code, share of frame instructions: {100 * share:.2f}%"

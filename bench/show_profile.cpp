@@ -173,6 +173,32 @@ std::vector<SceneFrames> profileFrames(Show& show) {
     return scenes;
 }
 
+// How long `seek` takes to bring the show to the first and to the last frame of each scene
+// at 60 frames a second: entering a scene is free, its frames before the moment are
+// replayed unseen.
+struct SeekTimes {
+    double toStartMs = 0;
+    double toEndMs = 0;
+};
+std::vector<SeekTimes> profileSeeks(Show& show) {
+    const int fps = 60;
+    const FrameTimes times{0, fps, fps};
+    platform::useManualCounter(fps, 0);
+    std::vector<SeekTimes> seeks(kSceneCount);
+    int64_t first = 0;
+    for (int scene = 0; scene < kSceneCount; ++scene) {
+        const int64_t frames = sceneFrames(*kScenes[scene], fps);
+        for (bool toEnd : {false, true}) {
+            auto start = Clock::now();
+            show.seek(first + (toEnd ? frames - 1 : 0), times);
+            glFinish();
+            (toEnd ? seeks[scene].toEndMs : seeks[scene].toStartMs) = msSince(start);
+        }
+        first += frames;
+    }
+    return seeks;
+}
+
 double bareFrameMs(GLWindow& window) {
     std::vector<double> ms;
     for (int i = 0; i < 300; ++i) {
@@ -243,6 +269,7 @@ int main(int argc, char** argv) {
     // load pictures of their own.
     std::vector<SceneFrames> scenes = profileFrames(show);
     const double bareMs = bareFrameMs(window);
+    const std::vector<SeekTimes> seeks = profileSeeks(show);
 
     long texturesBytes = 0;
     for (const SpriteAsset& asset : kSpriteAssets)
@@ -290,12 +317,13 @@ int main(int argc, char** argv) {
     std::printf("  \"bare_frame_ms\": %.3f,\n  \"scenes\": [", bareMs);
     for (int s = 0; s < kSceneCount; ++s) {
         std::printf(
-            "%s\n    {\"scene\": %d, \"frames\": %zu, \"median_ms\": %.3f, "
+            "%s\n    {\"scene\": %d, \"name\": \"%s\", \"frames\": %zu, \"median_ms\": %.3f, "
             "\"p99_ms\": %.3f, \"allocations_after_first_frame\": %ld, "
-            "\"own_allocations_after_first_frame\": %ld}",
-            s ? "," : "", s, scenes[s].ms.size(), percentile(scenes[s].ms, 0.5),
+            "\"own_allocations_after_first_frame\": %ld, \"seek_to_start_ms\": %.2f, "
+            "\"seek_to_end_ms\": %.2f}",
+            s ? "," : "", s, kScenes[s]->name, scenes[s].ms.size(), percentile(scenes[s].ms, 0.5),
             percentile(scenes[s].ms, 0.99), scenes[s].allocationsAfterFirst,
-            scenes[s].ownAllocationsAfterFirst);
+            scenes[s].ownAllocationsAfterFirst, seeks[s].toStartMs, seeks[s].toEndMs);
     }
     std::printf(
         "\n  ],\n  \"textures_bytes\": %ld,\n  \"baseline_rss_bytes\": %ld,\n"

@@ -37,7 +37,7 @@ void Show::renderFrame() {
     const float t = clock.clock.elapsed;
     if (first)
         scene.place(*this);
-    scene.draw(*this, t);
+    scene.drawFrame(*this, t);
 
     // Read again after drawing, so the frame that ends the scene is still drawn in full; a
     // reading of exactly the length does not end it. At most one scene change per frame.

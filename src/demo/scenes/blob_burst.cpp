@@ -8,22 +8,20 @@ namespace {
 
 void place(Show& show) {
     BlobBurstState& s = show.scenes.blobBurst;
-    s.gubb = show.sprGubb->asLoaded();
+    s.gubb = asLoaded(*show.sprGubb);
     s.gubb.drawWidth = show.sprGubb->width / 2;
     s.gubb.drawHeight = show.sprGubb->height / 2;
-    s.gubbKropp = show.sprGubbKropp->asLoaded();
+    s.gubbKropp = asLoaded(*show.sprGubbKropp);
     s.gubbKropp.drawWidth = show.sprGubbKropp->width / 2;
     s.gubbKropp.drawHeight = show.sprGubbKropp->height / 2;
-    s.krabbe1 = show.sprKrabbe1->asLoaded();
-    s.krabbe1.centerX = 400;
-    s.krabbe1.centerY = 400;
-    s.krabbe2 = show.sprKrabbe2->asLoaded();
+    s.krabbe1 = placedAt(*show.sprKrabbe1, 400, 400);
+    s.krabbe2 = asLoaded(*show.sprKrabbe2);
     anchorBottomLeft(s.krabbe2, 100, 600);
     anchorBottomLeft(s.gubb, 100, 600);
     anchorBottomLeft(s.gubbKropp, 60, 620);
 }
 
-void draw(Show& show, float t) {
+void drawFrame(Show& show, float t) {
     const BlobBurstState& s = show.scenes.blobBurst;
     const Screen screen = show.screen;
 
@@ -31,16 +29,12 @@ void draw(Show& show, float t) {
 
     // The crab first, so the old man overlaps it where they meet.
     if (t > 3.0f) {
-        if (singleSine(30.0f * t) > 0) {
-            drawOverlay(*show.sprKrabbe1, s.krabbe1, screen);
-        } else {
-            drawOverlay(*show.sprKrabbe2, s.krabbe2, screen);
-        }
-        drawOverlay(*show.sprGubbKropp, s.gubbKropp, screen);
+        draw(takingTurns(30.0f, t, s.krabbe1, s.krabbe2), screen);
+        draw(s.gubbKropp, screen);
     } else {
         if (t > 2.0f)
-            drawOverlay(*show.sprKrabbe1, s.krabbe1, screen);
-        drawOverlay(*show.sprGubb, s.gubb, screen);
+            draw(s.krabbe1, screen);
+        draw(s.gubb, screen);
     }
 
     // Up to three blobs a frame at the centre of the field's 800x600 view, each living 4 s.
@@ -51,4 +45,4 @@ void draw(Show& show, float t) {
 
 }  // namespace
 
-const Scene kBlobBurst = {"blob burst", 7.0f, place, draw};
+const Scene kBlobBurst = {"blob burst", 7.0f, place, drawFrame};

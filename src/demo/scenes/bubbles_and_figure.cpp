@@ -7,52 +7,42 @@ namespace {
 
 void place(Show& show) {
     BubblesAndFigureState& s = show.scenes.bubblesAndFigure;
-    s.demosceneRad = show.sprDemosceneRad->asLoaded();
+    s.demosceneRad = asLoaded(*show.sprDemosceneRad);
     fitToScreen(s.demosceneRad, show.screen);
-    s.gubbFlip = show.sprGubbFlip->asLoaded();
-    s.gubbFlip.centerX = 100;
-    s.gubbFlip.centerY = 400;
-    s.oksOpp = show.sprOksOpp->asLoaded();
-    s.oksNed = show.sprOksNed->asLoaded();
-    for (Placement* pose : {&s.oksOpp, &s.oksNed}) {
+    s.gubbFlip = placedAt(*show.sprGubbFlip, 100, 400);
+    s.oksOpp = asLoaded(*show.sprOksOpp);
+    s.oksNed = asLoaded(*show.sprOksNed);
+    for (PlacedPicture* pose : {&s.oksOpp, &s.oksNed}) {
         scaleDrawSize(*pose, 0.5f, 0.5f);
         pose->centerX = 300;
         pose->centerY = 400;
     }
-    s.boble3 = show.sprBoble3->asLoaded();
-    s.boble3.centerX = 400;
-    s.boble3.centerY = 200;
-    s.boble4 = show.sprBoble4->asLoaded();
-    s.boble4.centerX = 400;
-    s.boble4.centerY = 400;
-    s.boble5 = show.sprBoble5->asLoaded();
-    s.boble5.centerX = 430;
-    s.boble5.centerY = 380;
+    s.boble3 = placedAt(*show.sprBoble3, 400, 200);
+    s.boble4 = placedAt(*show.sprBoble4, 400, 400);
+    s.boble5 = placedAt(*show.sprBoble5, 430, 380);
 }
 
-void draw(Show& show, float t) {
+void drawFrame(Show& show, float t) {
     const BubblesAndFigureState& s = show.scenes.bubblesAndFigure;
     const Screen screen = show.screen;
 
-    drawOverlay(*show.sprDemosceneRad, s.demosceneRad, screen);
+    draw(s.demosceneRad, screen);
 
     if (t < 14.0f) {
-        drawOverlay(*show.sprGubbFlip, s.gubbFlip, screen);
+        draw(s.gubbFlip, screen);
         if (t > 9.0f) {
-            drawOverlay(*show.sprBoble5, s.boble5, screen);
+            draw(s.boble5, screen);
         } else if (t > 4.0f) {
-            drawOverlay(*show.sprBoble4, s.boble4, screen);
+            draw(s.boble4, screen);
         } else if (t > 1.5f) {
-            drawOverlay(*show.sprBoble3, s.boble3, screen);
+            draw(s.boble3, screen);
         }
-    } else if (singleSine(20.0f * t) > 0) {
-        // The poses swap every pi/20 s; a sine of exactly 0 shows the second pose.
-        drawOverlay(*show.sprOksOpp, s.oksOpp, screen);
     } else {
-        drawOverlay(*show.sprOksNed, s.oksNed, screen);
+        // The poses swap every pi/20 s.
+        draw(takingTurns(20.0f, t, s.oksOpp, s.oksNed), screen);
     }
 }
 
 }  // namespace
 
-const Scene kBubblesAndFigure = {"bubbles and figure", 20.0f, place, draw};
+const Scene kBubblesAndFigure = {"bubbles and figure", 20.0f, place, drawFrame};

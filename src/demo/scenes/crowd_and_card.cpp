@@ -6,14 +6,14 @@ namespace {
 
 void place(Show& show) {
     CrowdAndCardState& s = show.scenes.crowdAndCard;
-    s.savedTheDay = show.sprSavedTheDay->asLoaded();
-    s.scenefolk1 = show.sprScenefolk1->asLoaded();
-    s.scenefolk2 = show.sprScenefolk2->asLoaded();
-    for (Placement* card : {&s.savedTheDay, &s.scenefolk1, &s.scenefolk2})
+    s.savedTheDay = asLoaded(*show.sprSavedTheDay);
+    s.scenefolk1 = asLoaded(*show.sprScenefolk1);
+    s.scenefolk2 = asLoaded(*show.sprScenefolk2);
+    for (PlacedPicture* card : {&s.savedTheDay, &s.scenefolk1, &s.scenefolk2})
         fitToScreen(*card, show.screen);
 }
 
-void draw(Show& show, float t) {
+void drawFrame(Show& show, float t) {
     CrowdAndCardState& s = show.scenes.crowdAndCard;
     const Screen screen = show.screen;
 
@@ -21,14 +21,12 @@ void draw(Show& show, float t) {
         drawWhiteBackdrop();
         // From the scene's own time: the card enters already turned by about 1200 degrees.
         s.savedTheDay.angle = 200.0f * t;
-        drawOverlay(*show.sprSavedTheDay, s.savedTheDay, screen);
-    } else if (singleSine(20.0f * t) > 0) {
-        drawOverlay(*show.sprScenefolk1, s.scenefolk1, screen);
+        draw(s.savedTheDay, screen);
     } else {
-        drawOverlay(*show.sprScenefolk2, s.scenefolk2, screen);
+        draw(takingTurns(20.0f, t, s.scenefolk1, s.scenefolk2), screen);
     }
 }
 
 }  // namespace
 
-const Scene kCrowdAndCard = {"crowd and card", 13.0f, place, draw};
+const Scene kCrowdAndCard = {"crowd and card", 13.0f, place, drawFrame};

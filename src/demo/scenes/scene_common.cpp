@@ -10,6 +10,29 @@ float singleSine(float x) {
     return static_cast<float>(std::sin(static_cast<double>(x)));
 }
 
+PlacedPicture asLoaded(const Sprite& picture) {
+    PlacedPicture placed;
+    static_cast<Placement&>(placed) = picture.asLoaded();
+    placed.picture = &picture;
+    return placed;
+}
+
+PlacedPicture placedAt(const Sprite& picture, int centerX, int centerY) {
+    PlacedPicture placed = asLoaded(picture);
+    placed.centerX = centerX;
+    placed.centerY = centerY;
+    return placed;
+}
+
+void draw(const PlacedPicture& placed, Screen screen) {
+    drawOverlay(*placed.picture, placed, screen);
+}
+
+const PlacedPicture& takingTurns(float rate, float t, const PlacedPicture& first,
+                                 const PlacedPicture& second) {
+    return singleSine(rate * t) > 0 ? first : second;
+}
+
 void anchorBottomLeft(Placement& placement, int left, int bottom) {
     placement.centerX = placement.drawWidth / 2 + left;
     placement.centerY = bottom - placement.drawHeight / 2;
@@ -31,10 +54,6 @@ void drawWhiteBackdrop() {
 }
 
 void placeCard(CardState& state, const Sprite& picture, Screen screen) {
-    state.card = picture.asLoaded();
+    state.card = asLoaded(picture);
     fitToScreen(state.card, screen);
-}
-
-void drawCard(const CardState& state, const Sprite& picture, Screen screen) {
-    drawOverlay(picture, state.card, screen);
 }

@@ -9,6 +9,19 @@
 // first by computing it in float.
 float singleSine(float x);
 
+// The picture where it was loaded, and the same with its centre moved to
+// (centerX, centerY).
+PlacedPicture asLoaded(const Sprite& picture);
+PlacedPicture placedAt(const Sprite& picture, int centerX, int centerY);
+
+// Draws the picture where the scene placed it (the overlay draw of gfx/sprite.h).
+void draw(const PlacedPicture& placed, Screen screen);
+
+// Of two pictures that take turns, the one shown at scene time `t`: the first while
+// sin(rate * t) is above 0, so a sine of exactly 0 shows the second.
+const PlacedPicture& takingTurns(float rate, float t, const PlacedPicture& first,
+                                 const PlacedPicture& second);
+
 // Places the picture, at its drawn size, with its left edge at `left` and its lower edge
 // on `bottom`, in screen pixels.
 void anchorBottomLeft(Placement& placement, int left, int bottom);
@@ -24,7 +37,6 @@ void drawWhiteBackdrop();
 
 // The card scenes: the picture placed over the whole screen, then drawn on every frame.
 void placeCard(CardState& state, const Sprite& picture, Screen screen);
-void drawCard(const CardState& state, const Sprite& picture, Screen screen);
 
 // A card scene of the picture `Show::*picture`, keeping its placement in
 // `SceneStates::*state`.
@@ -32,5 +44,5 @@ template <auto picture, auto state>
 constexpr Scene cardScene(const char* name, float length) {
     return {name, length,
             [](Show& show) { placeCard(show.scenes.*state, *(show.*picture), show.screen); },
-            [](Show& show, float) { drawCard(show.scenes.*state, *(show.*picture), show.screen); }};
+            [](Show& show, float) { draw((show.scenes.*state).card, show.screen); }};
 }

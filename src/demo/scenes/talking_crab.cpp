@@ -6,40 +6,32 @@ namespace {
 
 void place(Show& show) {
     TalkingCrabState& s = show.scenes.talkingCrab;
-    s.krabbeSnakk1 = show.sprKrabbeSnakk1->asLoaded();
-    s.krabbeSnakk2 = show.sprKrabbeSnakk2->asLoaded();
-    for (Placement* crab : {&s.krabbeSnakk1, &s.krabbeSnakk2}) {
+    s.krabbeSnakk1 = asLoaded(*show.sprKrabbeSnakk1);
+    s.krabbeSnakk2 = asLoaded(*show.sprKrabbeSnakk2);
+    for (PlacedPicture* crab : {&s.krabbeSnakk1, &s.krabbeSnakk2}) {
         if (show.screen.width != 0 && show.screen.height != 0) {
             crab->centerX = show.screen.width / 2;
             crab->centerY = show.screen.height / 2;
         }
         crab->centerY += 50;
     }
-    s.boble6 = show.sprBoble6->asLoaded();
-    s.boble6.centerX = 400;
-    s.boble6.centerY = 220;
-    s.boble7 = show.sprBoble7->asLoaded();
-    s.boble7.centerX = 400;
-    s.boble7.centerY = 240;
+    s.boble6 = placedAt(*show.sprBoble6, 400, 220);
+    s.boble7 = placedAt(*show.sprBoble7, 400, 240);
 }
 
-void draw(Show& show, float t) {
+void drawFrame(Show& show, float t) {
     const TalkingCrabState& s = show.scenes.talkingCrab;
     const Screen screen = show.screen;
 
     drawWhiteBackdrop();
 
-    if (singleSine(30.0f * t) > 0) {
-        drawOverlay(*show.sprKrabbeSnakk1, s.krabbeSnakk1, screen);
-    } else {
-        drawOverlay(*show.sprKrabbeSnakk2, s.krabbeSnakk2, screen);
-    }
+    draw(takingTurns(30.0f, t, s.krabbeSnakk1, s.krabbeSnakk2), screen);
     if (t > 1.0f && t < 2.0f)
-        drawOverlay(*show.sprBoble6, s.boble6, screen);
+        draw(s.boble6, screen);
     if (t > 2.5f && t < 4.0f)
-        drawOverlay(*show.sprBoble7, s.boble7, screen);
+        draw(s.boble7, screen);
 }
 
 }  // namespace
 
-const Scene kTalkingCrab = {"talking crab", 5.0f, place, draw};
+const Scene kTalkingCrab = {"talking crab", 5.0f, place, drawFrame};

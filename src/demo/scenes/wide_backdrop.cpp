@@ -9,38 +9,32 @@ namespace {
 
 void place(Show& show) {
     WideBackdropState& s = show.scenes.wideBackdrop;
-    s.bg1 = show.sprBg1->asLoaded();
+    s.bg1 = asLoaded(*show.sprBg1);
     fitToScreen(s.bg1, show.screen);
-    s.gubb = show.sprGubb->asLoaded();
-    s.gubb.centerX = 300;
-    s.gubb.centerY = 700;  // below the screen: he rises into view
+    s.gubb = placedAt(*show.sprGubb, 300, 700);  // below the screen: he rises into view
     scaleDrawSize(s.gubb, 0.5f, 0.5f);
-    s.boble1 = show.sprBoble1->asLoaded();
-    s.boble1.centerX = 300;
-    s.boble1.centerY = 200;
-    s.boble2 = show.sprBoble2->asLoaded();
-    s.boble2.centerX = 400;
-    s.boble2.centerY = 200;
-    s.ror = show.sprRor->asLoaded();
+    s.boble1 = placedAt(*show.sprBoble1, 300, 200);
+    s.boble2 = placedAt(*show.sprBoble2, 400, 200);
+    s.ror = asLoaded(*show.sprRor);
     anchorBottomLeft(s.ror, -200, 600);
     // Four screens wide about the centre that fitting gave it.
     scaleDrawSize(s.bg1, 4.0f, 1.0f);
 }
 
-void draw(Show& show, float t) {
+void drawFrame(Show& show, float t) {
     WideBackdropState& s = show.scenes.wideBackdrop;
     const Screen screen = show.screen;
 
-    drawOverlay(*show.sprBg1, s.bg1, screen);
+    draw(s.bg1, screen);
 
     if (s.gubb.centerY > 350)
         s.gubb.centerY -= 1;
-    drawOverlay(*show.sprGubb, s.gubb, screen);
+    draw(s.gubb, screen);
 
     if (t > 4.0f && t < 6.0f) {
-        drawOverlay(*show.sprBoble2, s.boble2, screen);
+        draw(s.boble2, screen);
     } else if (t > 2.0f && t < 4.0f) {
-        drawOverlay(*show.sprBoble1, s.boble1, screen);
+        draw(s.boble1, screen);
     }
 
     // Changes made after a picture was drawn show from the next frame on.
@@ -54,7 +48,7 @@ void draw(Show& show, float t) {
     if (t > 8.0f) {
         if (t < 10.0f && s.ror.centerX < 128)
             s.ror.centerX += 2;
-        drawOverlay(*show.sprRor, s.ror, screen);
+        draw(s.ror, screen);
     }
 
     // Diagonally towards (120, 120); on arrival he shrinks once and drops a little.
@@ -73,4 +67,4 @@ void draw(Show& show, float t) {
 
 }  // namespace
 
-const Scene kWideBackdrop = {"wide backdrop", 15.0f, place, draw};
+const Scene kWideBackdrop = {"wide backdrop", 15.0f, place, drawFrame};
