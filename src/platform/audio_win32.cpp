@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/audio_shared.h"
+#include "platform/internal/mp3_frames.h"
 
 namespace platform {
 namespace {
@@ -170,137 +171,6 @@ void shutDownAtExit() {
     releaseDevice();
 }
 
-// ---- MPEG audio frames ------------------------------------------------------------------
-
-struct FrameHeader {
-    int version = 0;    // the header's two version bits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-    int rateIndex = 0;  // the header's two sample rate bits
-    int rate = 0;
-    int channels = 0;
-    int bitrate = 0;      // bits per second
-    int length = 0;       // bytes, the padding slot included
-    int plainLength = 0;  // bytes without the padding slot
-    int samples = 0;      // per channel
-    int infoOffset = 0;   // where an info tag would start: after header, CRC and side info
-};
-
-// Reads the four header bytes at `p`; false unless they start a layer III frame of a known
-// bitrate (free format is not taken) and sample rate.
-bool readFrameHeader(const uint8_t* p, FrameHeader& header) {
-    if (p[0] != 0xff || (p[1] & 0xe0) != 0xe0)
-        return false;
-    const int version = (p[1] >> 3) & 3;
-    const int layer = (p[1] >> 1) & 3;
-    const int bitrateIndex = p[2] >> 4;
-    const int rateIndex = (p[2] >> 2) & 3;
-    const int emphasis = p[3] & 3;
-    if (version == 1 || layer != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3 ||
-        emphasis == 2)
-        return false;
-
-    static constexpr int kMpeg1Kbps[15] = {0,   32,  40,  48,  56,  64,  80, 96,
-                                           112, 128, 160, 192, 224, 256, 320};
-    static constexpr int kMpeg2Kbps[15] = {0,  8,  16, 24,  32,  40,  48, 56,
-                                           64, 80, 96, 112, 128, 144, 160};
-    static constexpr int kMpeg1Rates[3] = {44100, 48000, 32000};
-    const bool mpeg1 = version == 3;
-    header.version = version;
-    header.rateIndex = rateIndex;
-    header.rate = kMpeg1Rates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
-    header.channels = (p[3] >> 6) == 3 ? 1 : 2;
-    header.bitrate = (mpeg1 ? kMpeg1Kbps : kMpeg2Kbps)[bitrateIndex] * 1000;
-    header.samples = mpeg1 ? 1152 : 576;
-    header.plainLength = header.samples / 8 * header.bitrate / header.rate;
-    header.length = header.plainLength + ((p[2] >> 1) & 1);
-    const bool crc = (p[1] & 1) == 0;
-    const int sideInfo = mpeg1 ? (header.channels == 1 ? 17 : 32) : (header.channels == 1 ? 9 : 17);
-    header.infoOffset = 4 + (crc ? 2 : 0) + sideInfo;
-    return true;
-}
-
-// Frames of one stream share version and sample rate.
-bool sameStream(const FrameHeader& a, const FrameHeader& b) {
-    return a.version == b.version && a.rateIndex == b.rateIndex;
-}
-
-// Where the sound starts, and what its first frame says. A header counts only when the
-// next frame's header follows it where its length says, or the file ends there (perhaps
-// after an ID3v1 tag): four bytes that merely look like a header are common in other data.
-// The search is short, for the same reason.
-constexpr size_t kSyncSearchBytes = 4096;
-
-bool findFirstFrame(const std::vector<uint8_t>& bytes, size_t from, size_t& at,
-                    FrameHeader& header) {
-    const size_t size = bytes.size();
-    const size_t last = std::min(size, from + kSyncSearchBytes);
-    for (size_t pos = from; pos + 4 <= last; ++pos) {
-        if (!readFrameHeader(&bytes[pos], header))
-            continue;
-        const size_t next = pos + static_cast<size_t>(header.length);
-        FrameHeader following;
-        const bool followed = next == size ||
-                              (next + 4 <= size && readFrameHeader(&bytes[next], following) &&
-                               sameStream(header, following)) ||
-                              (next + 128 == size && std::memcmp(&bytes[next], "TAG", 3) == 0);
-        if (followed) {
-            at = pos;
-            return true;
-        }
-    }
-    return false;
-}
-
-uint32_t bigEndian32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-// What an encoder's info frame tells about the sound: the frame holds no sound itself,
-// and LAME (and libavcodec, which writes the same tag) note how many samples of delay
-// they put before the sound and of padding after it.
-struct InfoFrame {
-    bool present = false;
-    uint32_t frames = 0;  // frames of sound after this one; 0 when not told
-    int encoderDelay = 0;
-    int padding = 0;
-    bool gapless = false;  // the delay and the padding are known
-};
-
-InfoFrame readInfoFrame(const uint8_t* frame, const FrameHeader& header, size_t available) {
-    InfoFrame info;
-    const size_t frameEnd = std::min(available, static_cast<size_t>(header.length));
-    const size_t tag = static_cast<size_t>(header.infoOffset);
-    if (tag + 8 > frameEnd ||
-        (std::memcmp(frame + tag, "Xing", 4) != 0 && std::memcmp(frame + tag, "Info", 4) != 0))
-        return info;
-    info.present = true;
-    // The fields after the flags are there only when flagged: frame count, byte count,
-    // seek table, quality.
-    const uint32_t flags = bigEndian32(frame + tag + 4);
-    if (flags & 1)
-        info.frames = bigEndian32(frame + tag + 8);
-    size_t extension = tag + 8;
-    extension +=
-        (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
-    // The extension: a nine-byte encoder name, then revision, lowpass, replay gain, flags
-    // and bitrate, then at byte 21 the delay and the padding, twelve bits each.
-    constexpr size_t kDelayOffset = 21;
-    if (extension + kDelayOffset + 3 > frameEnd)
-        return info;
-    const uint8_t* ext = frame + extension;
-    if (std::memcmp(ext, "LAME", 4) != 0 && std::memcmp(ext, "Lavc", 4) != 0 &&
-        std::memcmp(ext, "Lavf", 4) != 0)
-        return info;
-    const uint8_t* counts = ext + kDelayOffset;
-    info.encoderDelay = (counts[0] << 4) | (counts[1] >> 4);
-    info.padding = ((counts[1] & 0x0f) << 8) | counts[2];
-    info.gapless = true;
-    return info;
-}
-
-// The delay of a layer III decoder's synthesis filter bank: its output lags the encoder's
-// input by this many samples, and gapless players count it with the encoder's delay.
-constexpr int kDecoderDelay = 529;
-
 // ---- Decoding ----------------------------------------------------------------------------
 
 struct DecodedSound {
@@ -312,7 +182,7 @@ struct DecodedSound {
 // Decodes `size` bytes of layer III frames that start with a frame like `first` to PCM
 // with the system's ACM codec, into `sound`. At most `maxFrames` frames are taken. Returns
 // an error code; kAudioOk with no frames when nothing decoded.
-int decodeFrames(const uint8_t* data, size_t size, const FrameHeader& first, uint64_t maxFrames,
+int decodeFrames(const uint8_t* data, size_t size, const Mp3FrameHeader& first, uint64_t maxFrames,
                  DecodedSound& sound) {
     MPEGLAYER3WAVEFORMAT mp3 = {};
     mp3.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
@@ -477,23 +347,24 @@ int16_t* toDeviceFormat(const DecodedSound& sound, int rate, size_t& outFrames) 
 // Decodes the MP3 file `bytes` for a device at `rate`. Returns an error code, and on
 // success the new stream in `record`.
 int decodeFile(const std::vector<uint8_t>& bytes, int rate, StreamRecord*& record) {
-    size_t start = soundStart(bytes);
-    FrameHeader first;
-    if (!findFirstFrame(bytes, start, start, first))
+    Mp3Frames frames;
+    if (!findMp3Frames(bytes, frames))
         return kAudioFileFormat;
+    size_t start = frames.begin;
+    Mp3FrameHeader first = frames.first;
 
     // The info frame is not fed to the codec: it holds no sound, and whether a decoder
     // plays it as a frame of silence differs from one decoder to the next.
-    const InfoFrame info = readInfoFrame(&bytes[start], first, bytes.size() - start);
+    const Mp3InfoFrame info = readMp3InfoFrame(&bytes[start], first, frames.end - start);
     if (info.present) {
         start += static_cast<size_t>(first.length);
-        if (start + 4 > bytes.size() || !readFrameHeader(&bytes[start], first))
+        if (start + 4 > frames.end || !readMp3FrameHeader(&bytes[start], first))
             return kAudioFileFormat;
     }
 
     // No decoder makes more than 1152 frames from 24 bytes; and no stream is longer than
     // the most this layer keeps.
-    const uint64_t size = bytes.size() - start;
+    const uint64_t size = frames.end - start;
     const uint64_t maxFrames =
         std::min((size / 24 + 2) * 1152, kMaxSoundSeconds * static_cast<uint64_t>(first.rate));
     DecodedSound sound;
@@ -507,11 +378,12 @@ int decodeFile(const std::vector<uint8_t>& bytes, int rate, StreamRecord*& recor
     // stream is, the sound ends where it says: a file cut short loses no sound at its end.
     if (info.gapless) {
         const int64_t decoded = static_cast<int64_t>(sound.samples.size()) / sound.channels;
-        int64_t end = decoded - std::max(0, info.padding - kDecoderDelay);
+        int64_t end = decoded - std::max(0, info.padding - kMp3DecoderDelay);
         if (info.frames > 0) {
-            end = static_cast<int64_t>(info.frames) * first.samples + kDecoderDelay - info.padding;
+            end =
+                static_cast<int64_t>(info.frames) * first.samples + kMp3DecoderDelay - info.padding;
         }
-        trim(sound, static_cast<uint64_t>(info.encoderDelay) + kDecoderDelay,
+        trim(sound, static_cast<uint64_t>(info.encoderDelay) + kMp3DecoderDelay,
              static_cast<uint64_t>(std::clamp<int64_t>(decoded - end, 0, decoded)));
     }
     if (sound.samples.size() < static_cast<size_t>(sound.channels))
