@@ -6,8 +6,6 @@
 //
 // Runs offscreen at 800x600 (no vsync), with the manual clock moved one frame per frame so
 // every run draws the same frames.
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <link.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -30,6 +28,7 @@
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/gl.h"
 #include "platform/message_box.h"
 
 // ---- allocation counting ----

@@ -1,8 +1,6 @@
 #include "app/gl_window.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
+#include "platform/gl.h"
 #include "platform/message_box.h"
 
 namespace {

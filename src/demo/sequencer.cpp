@@ -1,11 +1,11 @@
 // The scene sequencer: one call per frame clears the frame, refreshes the music's spectrum
 // and hands the frame to the running scene; a scene that is done gives way to the next one
 // from the next frame on. After the last scene every call posts the quit message.
-#include <GL/gl.h>
 
 #include "audio/music_stream.h"
 #include "demo/show.h"
 #include "platform/display.h"
+#include "platform/gl.h"
 
 const Scene* const kScenes[kSceneCount] = {
     &kTitleCard,     &kWideBackdrop, &kBubblesAndFigure, &kTalkingCrab,

@@ -2,8 +2,6 @@
 // fixed order; and what brings a show back to its first frame or on to any other.
 #include "demo/show.h"
 
-#include <GL/gl.h>
-
 #include "app/gl_window.h"
 #include "app/report_error.h"
 #include "audio/music_stream.h"
@@ -12,6 +10,7 @@
 #include "gfx/light.h"
 #include "gfx/render_target.h"
 #include "platform/clock.h"
+#include "platform/gl.h"
 
 namespace {
 

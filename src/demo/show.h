@@ -6,14 +6,13 @@
 // Every call needs the window's context current on the calling thread.
 #pragma once
 
-#include <GL/glu.h>
-
 #include <cstdint>
 #include <memory>
 
 #include "app/stopwatch.h"
 #include "demo/scenes/scenes.h"
 #include "gfx/sprite.h"
+#include "platform/gl.h"
 
 class GLWindow;
 struct MusicStream;

@@ -1,9 +1,8 @@
 // The blob field: spawning, the explicit Euler step and the per-blob squares.
 #include "gfx/blob_field.h"
 
-#include <GL/gl.h>
-
 #include "gfx/screen_draw.h"
+#include "platform/gl.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
 // Light: the program-wide table of light numbers and the light's parameters.
 #include "gfx/light.h"
 
-#include <GL/gl.h>
-
 #include "app/report_error.h"
+#include "platform/gl.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Render targets: the power-of-two sizing and the empty texture.
 #include "gfx/render_target.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 int32_t nextPowerOfTwo(int32_t n) {
     for (int k = 1; k <= 30; ++k) {

@@ -1,7 +1,6 @@
 #include "gfx/screen_draw.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/gl.h"
 
 void beginScreenDraw(int width, int height, YAxis y) {
     glMatrixMode(GL_PROJECTION);

@@ -1,6 +1,6 @@
 #include "gfx/solid_cube.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 void drawSolidCube(float size) {
     // Corner k has x from bit 0, y from bit 1, z from bit 2 (0 = negative side).

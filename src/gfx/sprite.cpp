@@ -1,12 +1,11 @@
 // Sprites: placement at creation, the screen overlay draw and drawn-size scaling.
 #include "gfx/sprite.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "app/report_error.h"
 #include "gfx/screen_draw.h"
+#include "platform/gl.h"
 
 Sprite::Sprite(const char* fileName) {
     loadTexture(*this, fileName);

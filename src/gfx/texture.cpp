@@ -1,13 +1,12 @@
 // Textures: the choice of reader, the decoder path, the upload with GLU mipmaps, release.
 #include "gfx/texture.h"
 
-#include <GL/glu.h>
-
 #include <new>
 #include <string_view>
 
 #include "app/report_error.h"
 #include "gfx/tga.h"
+#include "platform/gl.h"
 #include "platform/image.h"
 
 uint64_t gPixelBufferLimit = uint64_t{1} << 30;

@@ -4,11 +4,11 @@
 // through reportError and the call returns false; nothing throws.
 #pragma once
 
-#include <GL/gl.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "platform/gl.h"
 
 // One OpenGL texture and the size of the picture it was made from. The record owns the
 // texture name and gives it back when destroyed.

@@ -1,10 +1,10 @@
 // TGA reader: the 18-byte header and the pixel data of grey and true-colour files.
 #pragma once
 
-#include <GL/gl.h>
-
 #include <cstdint>
 #include <memory>
+
+#include "platform/gl.h"
 
 // The header fields the reader uses (multi-byte fields are little-endian in the file).
 struct TgaHeader {

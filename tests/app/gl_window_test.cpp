@@ -1,8 +1,7 @@
 #include "app/gl_window.h"
 
-#include <GL/gl.h>
-
 #include "platform/display.h"
+#include "platform/gl.h"
 #include "support/show_test.h"
 
 using platform::Key;

@@ -1,7 +1,5 @@
 #include "gfx/blob_field.h"
 
-#include <GL/gl.h>
-
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "gfx/random.h"
+#include "platform/gl.h"
 #include "support/pictures.h"
 #include "support/show_test.h"
 

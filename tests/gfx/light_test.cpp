@@ -1,12 +1,11 @@
 #include "gfx/light.h"
 
-#include <GL/gl.h>
-
 #include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/gl.h"
 #include "support/show_test.h"
 
 namespace {

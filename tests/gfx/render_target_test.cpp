@@ -1,9 +1,8 @@
 #include "gfx/render_target.h"
 
-#include <GL/gl.h>
-
 #include <climits>
 
+#include "platform/gl.h"
 #include "support/show_test.h"
 
 TEST(NextPowerOfTwo, SmallestPowerNotBelowAndAtLeastTwo) {

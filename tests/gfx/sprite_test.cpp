@@ -1,11 +1,10 @@
 #include "gfx/sprite.h"
 
-#include <GL/gl.h>
-
 #include <array>
 #include <string>
 #include <vector>
 
+#include "platform/gl.h"
 #include "support/pictures.h"
 #include "support/show_test.h"
 

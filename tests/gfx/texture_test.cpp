@@ -1,13 +1,12 @@
 #include "gfx/texture.h"
 
-#include <GL/gl.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/gl.h"
 #include "support/pictures.h"
 #include "support/show_test.h"
 

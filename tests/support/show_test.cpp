@@ -1,7 +1,5 @@
 #include "support/show_test.h"
 
-#include <GL/gl.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/gl.h"
 
 MessageSink::MessageSink() {
     platform::setMessageBoxSink(record, this);

@@ -5,7 +5,6 @@
 // frame k is drawn at k / fps seconds after frame 0, however long drawing takes. Message
 // boxes are kept away; the show's messages go to standard output as it prints them, and the
 // progress goes to standard error.
-#include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include "ffmpeg_pipe.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/gl.h"
 #include "platform/message_box.h"
 #include "platform/picture_file.h"
 

@@ -1,10 +1,9 @@
 #include "demo/scenes/scene_common.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "gfx/solid_cube.h"
+#include "platform/gl.h"
 
 float singleSine(float x) {
     return static_cast<float>(std::sin(static_cast<double>(x)));
