@@ -88,8 +88,8 @@ bool currentDisplayMode(DisplayMode& mode);
 // Switches the primary display to exactly `mode` for the rest of the run: the same width,
 // height and bytes per pixel, never the closest other mode. False when the display has no
 // such mode. The switch shows once the window is shown, and the desktop's mode comes back
-// however the program ends (on Linux: return from main, SIGINT, SIGTERM, a crash signal;
-// Windows itself restores it when the process ends).
+// however the program ends (Windows restores it itself; on X11 the program restores it on
+// its clean way out and a guard process on any other, SIGKILL included).
 bool changeDisplayMode(const DisplayMode& mode);
 
 void showCursor(bool show);

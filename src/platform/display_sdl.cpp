@@ -3,15 +3,24 @@
 // SDL's events are the message queue: each event taken is one message. The quit message
 // and synthetic "other" messages are SDL user events of our own, so that they queue in
 // order behind whatever the system delivered. SDL's own SDL_QUIT (SIGINT, SIGTERM) is a
-// close request to the window, like the window manager's close button.
+// close request to the window, like the window manager's close button; SIGHUP is made one
+// too.
+//
+// The desktop's mode comes back on the clean way out from an exit handler. On X11 a guard
+// process (display_guard_sdl.cpp) puts it back when the process ends any other way.
 #include <SDL.h>
+#include <pthread.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/display.h"
+#include "platform/display_guard_sdl.h"
 #include "platform/sdl_local.h"
 
 namespace platform {
@@ -33,6 +42,10 @@ struct ContextRecord {
 };
 
 namespace {
+
+// Seconds a crash-signal handler may take to restore the mode before the process ends
+// anyway; the restore itself takes milliseconds.
+constexpr unsigned kCrashRestoreSeconds = 2;
 
 struct DisplayState {
     bool offscreen = false;
@@ -72,12 +85,62 @@ bool ensureEvents() {
     return true;
 }
 
-void onCrashSignal(int sig) {
-    // Best effort: the process is going down anyway, and a display left at 800x600 would
-    // outlive it.
-    restoreDesktopMode();
+// Installs `handler` unless the signal is ignored: a program started with SIGHUP or
+// SIGQUIT ignored (nohup, a background job) keeps it so.
+void handleUnlessIgnored(int sig, void (*handler)(int)) {
+    struct sigaction old = {};
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigaction(sig, &action, nullptr);
+}
+
+// A hang-up (the terminal went away) ends the show as SIGTERM does, whatever SIGTERM does
+// at the moment: a close request, or the end at once while a message box is open.
+void hangUpAsTerminate(int) {
+    int saved = errno;
+    std::raise(SIGTERM);
+    errno = saved;
+}
+
+// The crash signal being handled, for the watchdog.
+volatile std::sig_atomic_t gCrashSignal = 0;
+
+// Ends the process with the crash signal's own default action (a core dump, where enabled).
+void endAsCrashed(int) {
+    int sig = gCrashSignal;
     std::signal(sig, SIG_DFL);
+    sigset_t crash;
+    sigemptyset(&crash);
+    sigaddset(&crash, sig);
+    pthread_sigmask(SIG_UNBLOCK, &crash, nullptr);
     std::raise(sig);
+}
+
+// Only without a guard, whose restore needs nothing from the dying process. Restoring from
+// here may wait forever on a lock the interrupted code holds: SDL's restore did, about one
+// SIGSEGV in seven that arrived while Xlib waited for a reply on SDL's connection. On X11
+// the restore goes through a connection of its own, and in any case a timer ends the
+// process as the crash would have if the restore does not return.
+void onCrashSignal(int sig) {
+    gCrashSignal = sig;
+    struct sigaction watchdog = {};
+    watchdog.sa_handler = endAsCrashed;
+    sigaction(SIGALRM, &watchdog, nullptr);
+    sigset_t alarmSignal;
+    sigemptyset(&alarmSignal);
+    sigaddset(&alarmSignal, SIGALRM);
+    pthread_sigmask(SIG_UNBLOCK, &alarmSignal, nullptr);
+    alarm(kCrashRestoreSeconds);
+    if (!restoreHeldDesktopLayout())
+        restoreDesktopMode();
+    endAsCrashed(sig);
+}
+
+bool onX11() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "x11") == 0;
 }
 
 void restoreModeOnExit() {
@@ -85,9 +148,19 @@ void restoreModeOnExit() {
     if (installed)
         return;
     installed = true;
-    std::atexit([] { restoreDesktopMode(); });
-    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
-        std::signal(sig, onCrashSignal);
+    bool x11 = onX11();
+    bool guarded = x11 && startDisplayGuard();
+    std::atexit([] {
+        restoreDesktopMode();
+        dismissDisplayGuard();
+    });
+    if (guarded)
+        return;
+    if (x11)
+        holdDesktopLayout();
+    // SIGQUIT asks for a core dump: a crash the user asked for.
+    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGQUIT})
+        handleUnlessIgnored(sig, onCrashSignal);
 }
 
 WindowRecord* recordOf(Uint32 windowId) {
@@ -182,6 +255,8 @@ bool registerWindowClass(const char* className, WindowProc proc) {
         if (!ensureEvents() || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         gDisplay.videoReady = true;
+        if (!gDisplay.offscreen)
+            handleUnlessIgnored(SIGHUP, hangUpAsTerminate);
     }
     gDisplay.proc = proc;
     return true;

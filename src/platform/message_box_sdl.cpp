@@ -65,8 +65,9 @@ bool systemCanShowText(const char* text) {
 bool showSystemMessageBox(const MessageBoxRequest& request) {
     Uint32 flags = request.icon == MessageBoxIcon::error ? SDL_MESSAGEBOX_ERROR : 0;
     SignalsEndTheProgram whileTheBoxIsOpen;
-    return SDL_ShowSimpleMessageBox(flags, request.title, request.text,
-                                    sdlWindowOf(request.owner)) == 0;
+    // SDL hands an empty text to zenity as --text="", which shows the two quote marks.
+    const char* text = *request.text ? request.text : " ";
+    return SDL_ShowSimpleMessageBox(flags, request.title, text, sdlWindowOf(request.owner)) == 0;
 }
 
 }  // namespace platform

@@ -111,11 +111,14 @@ def wait_for(condition, timeout, step=0.05):
 class Xvfb:
     """An X server with one screen of the given size, on a display number it picks."""
 
-    def __init__(self, width=800, height=600):
+    def __init__(self, width=800, height=600, font_path=None):
+        """`font_path` replaces the server's font path: "built-ins" leaves only the fonts
+        compiled into the server (fixed and cursor), none that SDL draws its boxes with."""
         read_fd, write_fd = os.pipe()
+        fonts = ["-fp", font_path] if font_path else []
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24",
-             "-nolisten", "tcp", "-noreset"],
+             "-nolisten", "tcp", "-noreset"] + fonts,
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe:
@@ -184,6 +187,105 @@ class Xvfb:
     def stop(self):
         self.process.terminate()
         self.process.wait(timeout=10)
+
+
+class Xorg(Xvfb):
+    """Xorg on the dummy video driver: unlike Xvfb it switches modes through XRandR, so a
+    mode the program leaves behind stays there. Needs root. The first of `modes` is the
+    desktop's; a single mode is the only one the server offers (the dummy driver adds
+    modes of its own wherever the monitor's ranges let it). Clients are logged with their
+    process ids (-audit 4), so tests can see who held a connection and when.
+    """
+
+    # VESA timings: pixel clock (MHz), horizontal and vertical edges, sync polarities.
+    MODELINES = {
+        "1024x768": "65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync",
+        "800x600": "40.00 800 840 968 1056 600 601 605 628 +hsync +vsync",
+        "640x480": "25.175 640 656 752 800 480 490 492 525 -hsync -vsync",
+    }
+
+    def __init__(self, modes=("1024x768", "800x600", "640x480")):
+        self.folder = tempfile.mkdtemp(prefix="hopsasa-xorg-")
+        config = os.path.join(self.folder, "xorg.conf")
+        self.log = os.path.join(self.folder, "xorg.log")
+        with open(config, "w") as out:
+            out.write(self._config(modes))
+        read_fd, write_fd = os.pipe()
+        # Always -noreset: otherwise the server resets when its last client leaves and
+        # restores the mode itself, which would hide a mode left behind.
+        self.process = subprocess.Popen(
+            ["Xorg", "-displayfd", str(write_fd), "-config", config, "-noreset", "-nolisten",
+             "tcp", "-audit", "4", "-logfile", self.log],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            shutil.rmtree(self.folder, True)
+            raise RuntimeError("Xorg did not start (it needs root and the dummy driver)")
+        self.display = ":" + number
+        self.env = dict(os.environ, DISPLAY=self.display)
+
+    def _config(self, modes):
+        width, height = modes[0].split("x")
+        if len(modes) == 1:
+            # Ranges that only this mode's own rates fall into.
+            numbers = self.MODELINES[modes[0]].split()
+            clock, htotal, vtotal = float(numbers[0]), int(numbers[4]), int(numbers[8])
+            hsync = clock * 1000 / htotal
+            vrefresh = hsync * 1000 / vtotal
+            hrange = f"{hsync - 0.1:.2f} - {hsync + 0.1:.2f}"
+            vrange = f"{vrefresh - 0.1:.2f} - {vrefresh + 0.1:.2f}"
+        else:
+            hrange, vrange = "5.0 - 1000.0", "5.0 - 200.0"
+        modelines = "".join(f'    Modeline "{m}" {self.MODELINES[m]}\n' for m in modes)
+        names = " ".join(f'"{m}"' for m in modes)
+        return (
+            'Section "ServerFlags"\n    Option "AutoAddDevices" "false"\nEndSection\n'
+            'Section "Device"\n    Identifier "dummy"\n    Driver "dummy"\n'
+            '    VideoRam 16384\nEndSection\n'
+            f'Section "Monitor"\n    Identifier "monitor"\n    HorizSync {hrange}\n'
+            f'    VertRefresh {vrange}\n{modelines}EndSection\n'
+            'Section "Screen"\n    Identifier "screen"\n    Device "dummy"\n'
+            '    Monitor "monitor"\n    DefaultDepth 24\n    SubSection "Display"\n'
+            f'        Depth 24\n        Modes {names}\n        Virtual {width} {height}\n'
+            '    EndSubSection\nEndSection\n')
+
+    def mode(self):
+        """(screen size, mode of the connected output) as "WxH" each, from xrandr."""
+        query = self.run("xrandr", "-q")
+        screen = re.search(r"current (\d+) x (\d+)", query)
+        output = re.search(r"^\S+ connected (?:primary )?(\d+x\d+)\+", query, re.M)
+        return (f"{screen.group(1)}x{screen.group(2)}" if screen else None,
+                output.group(1) if output else None)
+
+    def modes(self):
+        """Every mode the connected output offers, as "WxH"."""
+        query = self.run("xrandr", "-q")
+        return re.findall(r"^\s+(\d+x\d+)\s", query, re.M)
+
+    def connections(self):
+        """Every client connection so far, in order, from the audit log: {"pid", "open",
+        "opened", "closed"}, the times in seconds of the server's clock (None while open)."""
+        clients, log = {}, []
+        with open(self.log, errors="replace") as lines:
+            for line in lines:
+                stamp = re.match(r"\[\s*([\d.]+)\]", line)
+                opened = re.search(r"client (\d+) connected from .*pid=(\d+)", line)
+                closed = re.search(r"client (\d+) disconnected", line)
+                if stamp and opened:
+                    clients[opened.group(1)] = {"pid": int(opened.group(2)), "open": True,
+                                                "opened": float(stamp.group(1)), "closed": None}
+                    log.append(clients[opened.group(1)])
+                elif stamp and closed and closed.group(1) in clients:
+                    client = clients.pop(closed.group(1))
+                    client["open"] = False
+                    client["closed"] = float(stamp.group(1))
+        return log
+
+    def stop(self):
+        super().stop()
+        shutil.rmtree(self.folder, True)
 
 
 class Show:
