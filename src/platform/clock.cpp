@@ -1,7 +1,7 @@
 // The performance counter, and the manual counter that tests and tools drive.
 #include "platform/clock.h"
 
-#include "platform/backend.h"
+#include "platform/internal/backend.h"
 
 namespace platform {
 namespace {

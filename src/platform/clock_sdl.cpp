@@ -1,7 +1,7 @@
 // The performance counter on SDL2.
 #include <SDL.h>
 
-#include "platform/backend.h"
+#include "platform/internal/backend.h"
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 // The performance counter on Windows.
 #include <windows.h>
 
-#include "platform/backend.h"
+#include "platform/internal/backend.h"
 
 namespace platform {
 

@@ -20,8 +20,8 @@
 #include <string>
 
 #include "platform/display.h"
-#include "platform/display_guard_sdl.h"
-#include "platform/sdl_local.h"
+#include "platform/internal/display_guard_sdl.h"
+#include "platform/internal/sdl_local.h"
 
 namespace platform {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/display.h"
-#include "platform/win32_local.h"
+#include "platform/internal/win32_local.h"
 
 namespace platform {
 

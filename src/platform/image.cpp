@@ -1,7 +1,7 @@
 // The decoded picture's life, the same on every backend; decoding is the backend's.
 #include "platform/image.h"
 
-#include "platform/backend.h"
+#include "platform/internal/backend.h"
 
 namespace platform {
 

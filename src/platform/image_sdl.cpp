@@ -9,9 +9,9 @@
 
 #include <cstring>
 
-#include "platform/backend.h"
 #include "platform/image.h"
-#include "platform/picture_header.h"
+#include "platform/internal/backend.h"
+#include "platform/internal/picture_header.h"
 
 namespace platform {
 

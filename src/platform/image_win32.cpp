@@ -11,11 +11,11 @@
 #include <new>
 #include <string>
 
-#include "platform/backend.h"
-#include "platform/gdiplus.h"
 #include "platform/image.h"
-#include "platform/picture_header.h"
-#include "platform/win32_local.h"
+#include "platform/internal/backend.h"
+#include "platform/internal/gdiplus.h"
+#include "platform/internal/picture_header.h"
+#include "platform/internal/win32_local.h"
 
 namespace platform {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/backend.h"
+#include "platform/internal/backend.h"
 
 namespace platform {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <csignal>
 
-#include "platform/backend.h"
-#include "platform/sdl_local.h"
+#include "platform/internal/backend.h"
+#include "platform/internal/sdl_local.h"
 
 namespace platform {
 namespace {

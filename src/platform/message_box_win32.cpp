@@ -1,8 +1,8 @@
 // Message boxes on Windows.
 #include <string>
 
-#include "platform/backend.h"
-#include "platform/win32_local.h"
+#include "platform/internal/backend.h"
+#include "platform/internal/win32_local.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/picture_header.h"
+#include "platform/internal/picture_header.h"
 
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/gdiplus.h"
+#include "platform/internal/gdiplus.h"
 #include "support/pictures.h"
 
 namespace {
