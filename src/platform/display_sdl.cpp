@@ -22,6 +22,7 @@
 #include "platform/display.h"
 #include "platform/internal/display_guard_sdl.h"
 #include "platform/internal/sdl_local.h"
+#include "platform/internal/trace.h"
 
 namespace platform {
 
@@ -388,6 +389,7 @@ bool swapBuffers(DeviceHandle device) {
     if (!device || !device->window->sdl)
         return false;
     SDL_GL_SwapWindow(device->window->sdl);
+    traceEvent("frame");
     ++device->presented;
     return true;
 }
