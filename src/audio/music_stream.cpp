@@ -5,28 +5,28 @@
 
 #include "app/report_error.h"
 
-bool audioReady = false;
-
 namespace {
 constexpr int kOutputRate = 44100;
 constexpr int kFullVolume = 100;
 }  // namespace
 
+bool audioReady() {
+    return platform::audioOutputReady();
+}
+
 void initAudio() {
-    if (audioReady)
+    if (audioReady())
         return;
     if (!platform::initAudioOutput(kOutputRate))
         reportError("BASS error on init!");
     if (int code = platform::audioErrorCode()) {
         // Unlike the other error-code messages, this one has no final line break.
         reportError("BASS Error!\nErrorcode: %u", static_cast<unsigned>(code));
-        return;
     }
-    audioReady = true;
 }
 
 MusicStream::MusicStream(const char* fileName) {
-    if (!audioReady)
+    if (!audioReady())
         initAudio();
     channel = platform::openAudioStream(fileName);
     // Whatever the cause; the error-code message that follows tells them apart.
@@ -35,6 +35,11 @@ MusicStream::MusicStream(const char* fileName) {
     if (int code = platform::audioErrorCode()) {
         reportError("BASS Error!\nErrorcode: %u\n", static_cast<unsigned>(code));
     }
+}
+
+MusicStream::~MusicStream() {
+    if (channel != 0)
+        platform::closeAudioStream(channel);
 }
 
 void MusicStream::refreshSpectrum() {

@@ -17,6 +17,10 @@ struct MusicStream {
     // Initialises the audio output unless that has already succeeded, then opens the
     // stream, reporting each failure.
     explicit MusicStream(const char* fileName);
+    // Closes the stream. The show's lives to the end of the process.
+    ~MusicStream();
+    MusicStream(const MusicStream&) = delete;
+    MusicStream& operator=(const MusicStream&) = delete;
 
     // The per-frame spectrum refresh. Without a stream, or on any other failure, the
     // spectrum keeps its contents and nothing is reported.
@@ -26,7 +30,7 @@ struct MusicStream {
 // True once the audio output has been initialised without error; a failed initialisation
 // is tried again by the next initAudio. The output, once open, stays open for the rest of
 // the process, whatever becomes of the streams.
-extern bool audioReady;
+bool audioReady();
 
 // Initialises the audio output at 44100 Hz unless audioReady; reports a failure.
 void initAudio();

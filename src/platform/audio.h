@@ -3,8 +3,11 @@
 // Every call comes from the main thread; the sound is mixed on the audio system's own
 // thread. Each call sets the error code that audioErrorCode() returns until the next call
 // on the same thread, so a caller can check a call's result and then the code, as with
-// the audio libraries of the desktop systems. The show never closes its stream: it opens
-// one and keeps it to the end of the process.
+// the audio libraries of the desktop systems.
+//
+// The layer keeps the streams, their volumes and the error codes itself, the same on every
+// system; each backend brings the device and the decoding (src/platform/internal/backend.h).
+// No decoder is ever handed a file's tags, only its MPEG frames (platform/mp3_frames).
 #pragma once
 
 #include <cstdint>
@@ -32,6 +35,15 @@ using AudioStream = uint32_t;  // 0 names no stream
 // the hardware wants, so spectrum bins keep their frequencies. A failure leaves nothing
 // open, and a later call tries again from the start.
 bool initAudioOutput(int sampleRate);
+
+// Whether initAudioOutput has succeeded and the output is open.
+bool audioOutputReady();
+
+// Closes every stream and the output, so that the next initAudioOutput starts from
+// scratch; does nothing when the output is not open. The show keeps its output to the end
+// of the process; this is for tests and tools that need the device as a new process finds
+// it. Leaves the error code at 0.
+void closeAudioOutput();
 
 // The error code of the most recent call of this header on this thread.
 int audioErrorCode();

@@ -1,14 +1,15 @@
-// Audio output on the Windows wave-out device: MP3 streams decoded whole to PCM by the
-// system's ACM MP3 codec when they are opened, mixed on a thread of our own into a few
-// device buffers, and a ring of the newest mixed samples for the spectrum.
+// The audio backend on the Windows wave-out device: each stream's MPEG frames decoded whole
+// to PCM by the system's ACM MP3 codec when it is opened, mixed on a thread of our own into
+// a few device buffers, each handed to the ring of the newest output as it goes.
 //
 // The device runs in 16-bit stereo at the rate asked for, from initialisation to the end
 // of the process, playing silence when no stream plays. Every stream is held as 16-bit
 // stereo PCM at the device's rate, so the mix is a copy times the volume.
 //
-// What the playback thread shares with the main thread: which stream plays and where, under
-// a critical section that either side holds only for a copy of one buffer; the streams'
-// volumes, atomics; and the ring of the newest output, which has its own sequence lock.
+// What the playback thread shares with the main thread: which sound plays and where, under
+// a critical section that either side holds only for a copy of one buffer; the volume of
+// the sound playing, an atomic; and the ring of the newest output, which has its own
+// sequence lock.
 // The sound of a stream never changes while it is open, and the main thread frees it only
 // after it has taken it away from the playback thread under the lock.
 #include <windows.h>
@@ -26,10 +27,17 @@
 #include <new>
 #include <vector>
 
-#include "platform/audio_shared.h"
+#include "platform/audio.h"
+#include "platform/internal/backend.h"
 #include "platform/internal/mp3_frames.h"
 
 namespace platform {
+
+struct SystemSound {
+    int16_t* samples = nullptr;  // interleaved stereo at the device's rate; never changes
+    size_t frames = 0;
+};
+
 namespace {
 
 constexpr int kChannels = 2;  // the device's, and every stream's once decoded
@@ -43,23 +51,18 @@ constexpr uint64_t kMaxSoundSeconds = 15 * 60;
 
 // ---- Streams and the device -----------------------------------------------------------
 
-struct StreamRecord {
-    int16_t* samples = nullptr;  // interleaved stereo at the device's rate; never changes
-    size_t frames = 0;
-    std::atomic<int> volume{100};
-};
-
 // What is being played: guarded by AudioState::lock.
 struct Playback {
-    const StreamRecord* stream = nullptr;  // null when nothing plays
-    size_t position = 0;                   // the next frame to mix
+    const SystemSound* stream = nullptr;  // null when nothing plays
+    size_t position = 0;                  // the next frame to mix
 };
 
 // Plain values only, no destructors: the playback thread may still run while static
 // destructors do.
 struct AudioState {
-    bool ready = false;
+    bool ready = false;  // the device is open and the playback thread runs
     bool lockMade = false;
+    bool exitHandled = false;
     int rate = 0;
     HWAVEOUT device = nullptr;
     HANDLE bufferDone = nullptr;  // signalled by the device whenever a buffer comes back
@@ -68,19 +71,13 @@ struct AudioState {
 
     CRITICAL_SECTION lock;
     Playback playback;
-
-    StreamSlots<StreamRecord> streams;
+    std::atomic<int> volume{100};  // of the sound playing
 
     WAVEHDR headers[kBufferCount] = {};
     bool queued[kBufferCount] = {};  // playback thread only: handed to the device
     int16_t buffers[kBufferCount][kBufferFrames * kChannels] = {};
 };
 AudioState gAudio;
-
-void freeRecord(StreamRecord* record) {
-    delete[] record->samples;
-    delete record;
-}
 
 // ---- The playback thread ----------------------------------------------------------------
 
@@ -91,9 +88,9 @@ void mix(int16_t* out, int frames) {
     size_t filled = 0;
     EnterCriticalSection(&gAudio.lock);
     Playback& playback = gAudio.playback;
-    if (const StreamRecord* stream = playback.stream) {
+    if (const SystemSound* stream = playback.stream) {
         filled = std::min(static_cast<size_t>(frames), stream->frames - playback.position);
-        const int volume = stream->volume.load(std::memory_order_relaxed);
+        const int volume = gAudio.volume.load(std::memory_order_relaxed);
         const int16_t* in = stream->samples + playback.position * kChannels;
         for (size_t i = 0; i < filled * kChannels; ++i)
             out[i] = static_cast<int16_t>(in[i] * volume / 100);
@@ -155,10 +152,9 @@ void releaseDevice() {
     }
 }
 
-// At exit, while every thread still runs: stops the playback thread and closes the device,
-// so that no thread is cut off inside the wave-out functions. A thread that does not stop
-// in time keeps everything it uses.
-void shutDownAtExit() {
+// Stops the playback thread and closes the device, so that no thread is cut off inside the
+// wave-out functions. A thread that does not stop in time keeps everything it uses.
+void stopDevice() {
     if (!gAudio.ready)
         return;
     gAudio.stopping.store(true, std::memory_order_release);
@@ -169,6 +165,11 @@ void shutDownAtExit() {
     gAudio.thread = nullptr;
     gAudio.ready = false;
     releaseDevice();
+}
+
+// At exit, while every thread still runs.
+void shutDownAtExit() {
+    stopDevice();
 }
 
 // ---- Decoding ----------------------------------------------------------------------------
@@ -344,12 +345,10 @@ int16_t* toDeviceFormat(const DecodedSound& sound, int rate, size_t& outFrames) 
     return out;
 }
 
-// Decodes the MP3 file `bytes` for a device at `rate`. Returns an error code, and on
-// success the new stream in `record`.
-int decodeFile(const std::vector<uint8_t>& bytes, int rate, StreamRecord*& record) {
-    Mp3Frames frames;
-    if (!findMp3Frames(bytes, frames))
-        return kAudioFileFormat;
+// Decodes the frames of the MP3 file `bytes` for a device at `rate`. Returns an error code,
+// and on success the new sound in `record`.
+int decodeFile(const std::vector<uint8_t>& bytes, const Mp3Frames& frames, int rate,
+               SystemSound*& record) {
     size_t start = frames.begin;
     Mp3FrameHeader first = frames.first;
 
@@ -392,7 +391,7 @@ int decodeFile(const std::vector<uint8_t>& bytes, int rate, StreamRecord*& recor
     if (static_cast<uint64_t>(sound.samples.size() / sound.channels) * rate / sound.rate >
         kMaxSoundSeconds * static_cast<uint64_t>(rate))
         return kAudioNoMemory;
-    record = new (std::nothrow) StreamRecord;
+    record = new (std::nothrow) SystemSound;
     if (!record)
         return kAudioNoMemory;
     record->samples = toDeviceFormat(sound, rate, record->frames);
@@ -406,11 +405,9 @@ int decodeFile(const std::vector<uint8_t>& bytes, int rate, StreamRecord*& recor
 
 }  // namespace
 
-bool initAudioOutput(int sampleRate) {
-    if (gAudio.ready)
-        return finish(AudioCall::init, 0, kAudioAlreadyInitialised, false);
+bool systemOpenAudio(int sampleRate) {
     if (sampleRate <= 0 || sampleRate > kMaxDeviceRate)
-        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+        return false;
     if (!gAudio.lockMade) {
         InitializeCriticalSection(&gAudio.lock);
         gAudio.lockMade = true;
@@ -418,7 +415,7 @@ bool initAudioOutput(int sampleRate) {
 
     gAudio.bufferDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!gAudio.bufferDone)
-        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+        return false;
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = kChannels;
@@ -432,7 +429,7 @@ bool initAudioOutput(int sampleRate) {
                     CALLBACK_EVENT) != MMSYSERR_NOERROR) {
         gAudio.device = nullptr;
         releaseDevice();
-        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+        return false;
     }
     for (int i = 0; i < kBufferCount; ++i) {
         gAudio.headers[i] = {};
@@ -444,7 +441,7 @@ bool initAudioOutput(int sampleRate) {
         header.dwBufferLength = sizeof gAudio.buffers[i];
         if (waveOutPrepareHeader(gAudio.device, &header, sizeof header) != MMSYSERR_NOERROR) {
             releaseDevice();
-            return finish(AudioCall::init, 0, kAudioNoDevice, false);
+            return false;
         }
     }
 
@@ -454,104 +451,60 @@ bool initAudioOutput(int sampleRate) {
     gAudio.thread = CreateThread(nullptr, 0, playbackThread, nullptr, 0, nullptr);
     if (!gAudio.thread) {
         releaseDevice();
-        return finish(AudioCall::init, 0, kAudioNoDevice, false);
+        return false;
     }
     SetThreadPriority(gAudio.thread, THREAD_PRIORITY_TIME_CRITICAL);
     gAudio.ready = true;
-    std::atexit(shutDownAtExit);
-    return finish(AudioCall::init, 0, kAudioOk, true);
-}
-
-AudioStream openAudioStream(const char* path) {
-    if (!gAudio.ready)
-        return finish(AudioCall::open, 0, kAudioNotInitialised, AudioStream{0});
-    if (gAudio.streams.full())
-        return finish(AudioCall::open, 0, kAudioTooManyStreams, AudioStream{0});
-
-    StreamRecord* record = nullptr;
-    int error = kAudioOk;
-    try {
-        std::vector<uint8_t> bytes;
-        if (!path || !readWholeFile(path, bytes))
-            error = kAudioFileOpen;
-        else
-            error = decodeFile(bytes, gAudio.rate, record);
-    } catch (const std::bad_alloc&) {
-        error = kAudioNoMemory;
+    if (!gAudio.exitHandled) {
+        std::atexit(shutDownAtExit);
+        gAudio.exitHandled = true;
     }
-    if (error != kAudioOk) {
-        if (record)
-            freeRecord(record);
-        return finish(AudioCall::open, 0, error, AudioStream{0});
-    }
-
-    const AudioStream stream = gAudio.streams.add(record);
-    return finish(AudioCall::open, stream, kAudioOk, stream);
-}
-
-bool closeAudioStream(AudioStream stream) {
-    StreamRecord* record = gAudio.ready ? gAudio.streams.find(stream) : nullptr;
-    if (!record) {
-        setAudioError(gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
-        return false;
-    }
-    // Taken from the playback thread first, so that it is done with the sound.
-    EnterCriticalSection(&gAudio.lock);
-    if (gAudio.playback.stream == record)
-        gAudio.playback = {};
-    LeaveCriticalSection(&gAudio.lock);
-    freeRecord(record);
-    gAudio.streams.remove(stream);
-    setAudioError(kAudioOk);
     return true;
 }
 
-bool playAudioStream(AudioStream stream, double seconds) {
-    if (!gAudio.ready)
-        return finish(AudioCall::play, stream, kAudioNotInitialised, false);
-    StreamRecord* record = gAudio.streams.find(stream);
-    if (!record)
-        return finish(AudioCall::play, stream, kAudioInvalidHandle, false);
-    const double frame = std::max(0.0, seconds) * gAudio.rate;
-    const size_t start =
-        frame < static_cast<double>(record->frames) ? static_cast<size_t>(frame) : record->frames;
+void systemCloseAudio() {
+    stopDevice();
+}
+
+int systemOpenSound(std::vector<uint8_t>&& bytes, const Mp3Frames& frames, SystemSound*& sound) {
+    try {
+        return decodeFile(bytes, frames, gAudio.rate, sound);
+    } catch (const std::bad_alloc&) {
+        return kAudioNoMemory;
+    }
+}
+
+void systemCloseSound(SystemSound* sound) {
+    // Taken from the playback thread first, so that it is done with the sound.
     EnterCriticalSection(&gAudio.lock);
-    gAudio.playback = start < record->frames ? Playback{record, start} : Playback{};
+    if (gAudio.playback.stream == sound)
+        gAudio.playback = {};
     LeaveCriticalSection(&gAudio.lock);
-    return finish(AudioCall::play, stream, kAudioOk, true);
+    delete[] sound->samples;
+    delete sound;
 }
 
-bool setAudioStreamVolume(AudioStream stream, int volume) {
-    if (!gAudio.ready)
-        return finish(AudioCall::volume, stream, kAudioNotInitialised, false);
-    StreamRecord* record = gAudio.streams.find(stream);
-    if (!record)
-        return finish(AudioCall::volume, stream, kAudioInvalidHandle, false);
+bool systemPlaySound(SystemSound* sound, int volume, double seconds) {
+    const double frame = seconds * gAudio.rate;
+    const size_t start =
+        frame < static_cast<double>(sound->frames) ? static_cast<size_t>(frame) : sound->frames;
+    gAudio.volume.store(volume, std::memory_order_relaxed);
+    EnterCriticalSection(&gAudio.lock);
+    gAudio.playback = start < sound->frames ? Playback{sound, start} : Playback{};
+    LeaveCriticalSection(&gAudio.lock);
+    return true;
+}
+
+void systemSetPlayingVolume(int volume) {
     // The playback thread reads it for every buffer it mixes.
-    record->volume.store(std::clamp(volume, 0, 100), std::memory_order_relaxed);
-    return finish(AudioCall::volume, stream, kAudioOk, true);
+    gAudio.volume.store(volume, std::memory_order_relaxed);
 }
 
-int audioStreamVolume(AudioStream stream) {
-    StreamRecord* record = gAudio.ready ? gAudio.streams.find(stream) : nullptr;
-    setAudioError(record ? kAudioOk : gAudio.ready ? kAudioInvalidHandle : kAudioNotInitialised);
-    return record ? record->volume.load(std::memory_order_relaxed) : -1;
-}
-
-bool audioPlaying() {
-    setAudioError(gAudio.ready ? kAudioOk : kAudioNotInitialised);
-    if (!gAudio.ready)
-        return false;
+bool systemSoundPlaying() {
     EnterCriticalSection(&gAudio.lock);
     const bool playing = gAudio.playback.stream != nullptr;
     LeaveCriticalSection(&gAudio.lock);
     return playing;
-}
-
-int streamError(AudioStream stream) {
-    return !gAudio.ready                  ? kAudioNotInitialised
-           : !gAudio.streams.find(stream) ? kAudioInvalidHandle
-                                          : kAudioOk;
 }
 
 }  // namespace platform
