@@ -46,6 +46,7 @@ int loudest(const std::vector<float>& spectrum) {
 
 // One walk through the states of the layer, checking the code each call leaves.
 TEST(AudioOutput, EachFailureLeavesTheCodeOfItsCause) {
+    FreshAudioOutput audio;
     TempDir dir;
     float spectrum[kSpectrumSize];
     std::fill(std::begin(spectrum), std::end(spectrum), 0.5f);
@@ -101,6 +102,7 @@ TEST(AudioOutput, EachFailureLeavesTheCodeOfItsCause) {
 }
 
 TEST(AudioOutput, VolumeIsClampedToItsScaleAndKeptAcrossPlaying) {
+    FreshAudioOutput audio;
     ASSERT_TRUE(initAudioOutput(44100));
     AudioStream stream = openAudioStream(testMp3().c_str());
     ASSERT_NE(stream, 0u);
@@ -145,6 +147,7 @@ TEST(Spectrum, ToneBetweenBinsPeaksInTheNearerOne) {
 }
 
 TEST(AudioOutput, AStreamPlaysOnceToItsEndAndTheSpectrumFallsSilent) {
+    FreshAudioOutput audio;
     ASSERT_TRUE(initAudioOutput(44100));
     AudioStream stream = openAudioStream(testMp3().c_str());
     ASSERT_TRUE(playAudioStream(stream));

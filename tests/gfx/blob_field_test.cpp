@@ -28,7 +28,10 @@ class BlobFieldTest : public ShowTest {
         writeSolidPng("blob.png", 64, 64, {255, 255, 255, 255});
         clear();
     }
-    void TearDown() override { std::filesystem::current_path(previous_); }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        ShowTest::TearDown();
+    }
 
     static void clear() {
         glClearColor(0, 0, 0, 1);

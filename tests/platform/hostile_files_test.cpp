@@ -160,6 +160,7 @@ TEST(HostilePictures, FormatsOtherThanPngJpegAndBmpAreRefusedWhateverTheName) {
 }
 
 TEST(HostileSoundtrack, AnId3TagIsSkippedHoweverLongItsFramesClaimToBe) {
+    FreshAudioOutput audio;
     // Found by soundtrack_fuzz: SDL_mixer 2.6.2 copies an ID3v2 title frame with the size
     // the frame claims; 2 GB crashed it.
     TempDir dir;
@@ -181,6 +182,7 @@ TEST(HostileSoundtrack, AnId3TagIsSkippedHoweverLongItsFramesClaimToBe) {
 }
 
 TEST(AudioOutput, ClosingTheNewestStreamFreesItsSlot) {
+    FreshAudioOutput audio;
     ASSERT_TRUE(initAudioOutput(44100));
     const std::string mp3 = testMp3();
     // More rounds than there are slots: each close gives the slot back.

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <random>
 
+#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/gl.h"
@@ -29,6 +30,14 @@ int MessageSink::record(const platform::MessageBoxRequest& request, void* user) 
     static_cast<MessageSink*>(user)->boxes.push_back(
         {request.owner, request.text, request.title, request.icon});
     return platform::kMessageBoxOk;
+}
+
+FreshAudioOutput::FreshAudioOutput() {
+    platform::closeAudioOutput();
+}
+
+FreshAudioOutput::~FreshAudioOutput() {
+    platform::closeAudioOutput();
 }
 
 void useManualClock() {
@@ -62,15 +71,44 @@ std::vector<uint8_t> readScreen() {
     return pixels;
 }
 
+namespace {
+
+GLWindow& sharedWindow() {
+    static GLWindow* const window = [] {
+        platform::useOffscreenDisplay({800, 600, 32});
+        return new GLWindow();
+    }();
+    return *window;
+}
+
+}  // namespace
+
 void ShowTest::SetUp() {
-    platform::useOffscreenDisplay({800, 600, 32});
     useManualClock();
-    window = new GLWindow();
+    window = &sharedWindow();
     ASSERT_NE(window->hRC, nullptr) << "no OpenGL context on the offscreen display";
-    // Showing the window queues messages of its own; tests start from an empty queue.
+    // Showing the window queues messages of its own, and a test may leave some behind;
+    // tests start from an empty queue and no pending Escape.
     platform::Message pending;
-    while (platform::peekMessage(pending))
-        platform::dispatchMessage(pending);
+    while (platform::peekMessage(pending)) {
+    }
+    platform::keyDownOrPressedSinceLastQuery(platform::Key::escape);
+    window->frameCount = 0;
+    window->framesPerSecond = 0;
+    window->clock.start();
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    window->resize();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+void ShowTest::TearDown() {
+    glPopClientAttrib();
+    glPopAttrib();
+    while (glGetError() != GL_NO_ERROR) {
+    }
 }
 
 void ShowTest::post(platform::MessageType type, platform::Key key) {

@@ -55,16 +55,29 @@ Rgba pixelAt(int x, int y);
 // The whole 800x600 back buffer, RGBA, bottom row first.
 std::vector<uint8_t> readScreen();
 
-// Each test runs in a process of its own: the window, the context and every program-wide
-// value start fresh.
+// The audio output as a new process finds it, for the length of a test: closed when the
+// test starts, and closed again, with whatever the test opened, when it ends.
+struct FreshAudioOutput {
+    FreshAudioOutput();
+    ~FreshAudioOutput();
+    FreshAudioOutput(const FreshAudioOutput&) = delete;
+    FreshAudioOutput& operator=(const FreshAudioOutput&) = delete;
+};
+
+// The tests of a process share one window on the offscreen display, made by the first
+// of them. Each test starts with an empty message queue, the window's frame counters at 0,
+// the manual clock, the fixed view, the GL state the window set up, a closed audio output
+// and a sink of its own; the GL state it changes is put back when it ends.
 class ShowTest : public ::testing::Test {
   protected:
     void SetUp() override;
+    void TearDown() override;
 
     // Queues a message for the window as if the system had sent it.
     void post(platform::MessageType type, platform::Key key = platform::Key::other);
 
     MessageSink sink;
+    FreshAudioOutput audio;
     GLWindow* window = nullptr;
 };
 

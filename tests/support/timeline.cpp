@@ -79,6 +79,7 @@ void TimelineTest::TearDown() {
     if (!previousDir.empty()) {
         EXPECT_EQ(chdir(previousDir.c_str()), 0);
     }
+    ShowTest::TearDown();
 }
 
 void TimelineTest::startShow(int framesPerSecond, const std::vector<std::string>& missing) {
