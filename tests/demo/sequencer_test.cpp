@@ -79,7 +79,8 @@ TEST_F(TimelineTest, ASeekDrawsTheFrameThatPlayingThereDraws) {
 }
 
 TEST_F(TimelineTest, MissingFilesAreReportedInLoadingOrderAndTheShowRunsOn) {
-    startShow(10, {"loading.png", "music.mp3", "gubb.png", "krabbe1.png", "blob.png"});
+    startShow(10, {kLoadingPicture, kMusicFile, fileOf(&Show::sprGubb), fileOf(&Show::sprKrabbe1),
+                   kBlobPicture});
     const auto texts = sink.texts();
     ASSERT_EQ(texts.size(), 8u);
     EXPECT_EQ(texts[0],

@@ -6,53 +6,82 @@
 #include <filesystem>
 
 #include "app/gl_window.h"
+#include "demo/assets.h"
 #include "platform/clock.h"
 #include "support/pictures.h"
 
+namespace {
+
+// How each picture of the show looks in the test show: a solid colour of a size of its own.
+// Full-screen cards are tiny: they are stretched anyway.
+struct Look {
+    ShowPicture picture;
+    int width;
+    int height;
+    Rgba color;
+};
+const Look kLooks[] = {
+    {&Show::sprBoble1, 100, 50, {255, 255, 0, 255}},
+    {&Show::sprBoble2, 100, 50, {0, 255, 255, 255}},
+    {&Show::sprBoble3, 100, 50, {255, 0, 255, 255}},
+    {&Show::sprBoble4, 100, 50, {128, 0, 0, 255}},
+    {&Show::sprBoble5, 100, 50, {0, 128, 0, 255}},
+    {&Show::sprBoble6, 100, 50, {0, 0, 128, 255}},
+    {&Show::sprBoble7, 100, 50, {128, 128, 0, 255}},
+    {&Show::sprTittel, 32, 32, {200, 100, 50, 255}},
+    {&Show::sprBg1, 64, 16, {0, 0, 255, 255}},
+    {&Show::sprStorhallen, 8, 8, {10, 10, 10, 255}},
+    {&Show::sprGubbHode, 8, 8, {20, 20, 20, 255}},
+    {&Show::sprGubbKropp, 160, 160, {128, 0, 128, 255}},
+    {&Show::sprGubb, 200, 200, {0, 255, 0, 255}},
+    {&Show::sprGubbFlip, 120, 120, {0, 128, 128, 255}},
+    {&Show::sprRor, 130, 40, {255, 128, 0, 255}},
+    {&Show::sprDemosceneRad, 32, 32, {60, 60, 200, 255}},
+    {&Show::sprSupercrab, 32, 32, {255, 0, 128, 255}},
+    {&Show::sprSavedTheDay, 32, 32, {128, 255, 0, 255}},
+    {&Show::sprScenefolk1, 32, 32, {0, 128, 255, 255}},
+    {&Show::sprScenefolk2, 32, 32, {255, 128, 255, 255}},
+    {&Show::sprRopert1, 8, 8, {30, 30, 30, 255}},
+    {&Show::sprRopert2, 8, 8, {40, 40, 40, 255}},
+    {&Show::sprOksOpp, 160, 160, {128, 128, 255, 255}},
+    {&Show::sprOksNed, 160, 160, {255, 255, 128, 255}},
+    {&Show::sprKrabbe1, 90, 90, {100, 50, 0, 255}},
+    {&Show::sprKrabbe2, 90, 90, {0, 100, 50, 255}},
+    {&Show::sprKrabbeSnakk1, 120, 80, {50, 0, 100, 255}},
+    {&Show::sprKrabbeSnakk2, 120, 80, {150, 150, 150, 255}},
+    {&Show::sprCredits, 32, 32, {90, 200, 90, 255}},
+};
+const TestPicture kLoading = {kLoadingPicture, 100, 50, {40, 80, 120, 255}};
+const TestPicture kBlob = {kBlobPicture, 16, 16, {255, 255, 255, 255}};
+
+}  // namespace
+
+const char* fileOf(ShowPicture picture) {
+    for (const SpriteAsset& asset : kSpriteAssets) {
+        if (asset.sprite == picture)
+            return asset.file;
+    }
+    ADD_FAILURE() << "a picture the asset table does not name";
+    return "";
+}
+
 const std::vector<TestPicture>& testPictures() {
-    // Full-screen cards are tiny: they are stretched anyway.
-    static const std::vector<TestPicture> pictures = {
-        {"loading.png", 100, 50, {40, 80, 120, 255}},
-        {"boble1.png", 100, 50, {255, 255, 0, 255}},
-        {"boble2.png", 100, 50, {0, 255, 255, 255}},
-        {"boble3.png", 100, 50, {255, 0, 255, 255}},
-        {"boble4.png", 100, 50, {128, 0, 0, 255}},
-        {"boble5.png", 100, 50, {0, 128, 0, 255}},
-        {"boble6.png", 100, 50, {0, 0, 128, 255}},
-        {"boble7.png", 100, 50, {128, 128, 0, 255}},
-        {"tittel.png", 32, 32, {200, 100, 50, 255}},
-        {"bg1.png", 64, 16, {0, 0, 255, 255}},
-        {"storhallen.png", 8, 8, {10, 10, 10, 255}},
-        {"gubbhode.png", 8, 8, {20, 20, 20, 255}},
-        {"gubbkropp.png", 160, 160, {128, 0, 128, 255}},
-        {"gubb.png", 200, 200, {0, 255, 0, 255}},
-        {"gubb_flip.png", 120, 120, {0, 128, 128, 255}},
-        {"ror.png", 130, 40, {255, 128, 0, 255}},
-        {"demoscenerad.jpg", 32, 32, {60, 60, 200, 255}},
-        {"supercrab.png", 32, 32, {255, 0, 128, 255}},
-        {"savedtheday.png", 32, 32, {128, 255, 0, 255}},
-        {"Scenefolk_01.png", 32, 32, {0, 128, 255, 255}},
-        {"Scenefolk_02.png", 32, 32, {255, 128, 255, 255}},
-        {"ropert1.png", 8, 8, {30, 30, 30, 255}},
-        {"ropert2.png", 8, 8, {40, 40, 40, 255}},
-        {"oks_opp.png", 160, 160, {128, 128, 255, 255}},
-        {"oks_ned.png", 160, 160, {255, 255, 128, 255}},
-        {"krabbe1.png", 90, 90, {100, 50, 0, 255}},
-        {"krabbe2.png", 90, 90, {0, 100, 50, 255}},
-        {"krabbesnakk1.png", 120, 80, {50, 0, 100, 255}},
-        {"krabbesnakk2.png", 120, 80, {150, 150, 150, 255}},
-        {"credits.png", 32, 32, {90, 200, 90, 255}},
-        {"blob.png", 16, 16, {255, 255, 255, 255}},
-    };
+    static const std::vector<TestPicture> pictures = [] {
+        std::vector<TestPicture> all = {kLoading};
+        for (const Look& look : kLooks)
+            all.push_back({fileOf(look.picture), look.width, look.height, look.color});
+        all.push_back(kBlob);
+        return all;
+    }();
     return pictures;
 }
 
-Rgba colorOf(const std::string& file) {
-    for (const TestPicture& p : testPictures()) {
-        if (file == p.file)
-            return p.color;
+Rgba colorOf(ShowPicture picture) {
+    for (const Look& look : kLooks) {
+        if (look.picture == picture)
+            return look.color;
     }
-    ADD_FAILURE() << "no test picture " << file;
+    ADD_FAILURE() << "no test picture for " << fileOf(picture);
     return {};
 }
 
@@ -68,9 +97,9 @@ void writeShowFiles(const std::string& dir, const std::vector<std::string>& miss
             writeSolidPng(path, p.width, p.height, p.color);
         }
     }
-    if (std::find(missing.begin(), missing.end(), "music.mp3") == missing.end()) {
+    if (std::find(missing.begin(), missing.end(), kMusicFile) == missing.end()) {
         std::filesystem::copy_file(HOPSASA_SOURCE_DIR "/tests/data/sine-1khz.mp3",
-                                   dir + "/music.mp3");
+                                   dir + "/" + kMusicFile);
     }
 }
 
@@ -119,9 +148,9 @@ void TimelineTest::playUntil(double t) {
                                          << ", not " << color << " at scene time " << sceneTime();
 }
 
-::testing::AssertionResult TimelineTest::shows(int x, int y, const std::string& file) {
-    auto result = showsColor(x, y, colorOf(file));
+::testing::AssertionResult TimelineTest::shows(int x, int y, ShowPicture picture) {
+    auto result = showsColor(x, y, colorOf(picture));
     if (!result)
-        result << " (" << file << ")";
+        result << " (" << fileOf(picture) << ")";
     return result;
 }

@@ -9,6 +9,13 @@
 #include "demo/show.h"
 #include "support/show_test.h"
 
+// One of the show's pictures, named by its sprite: `&Show::sprGubb`.
+using ShowPicture = std::unique_ptr<Sprite> Show::*;
+
+// The file of a picture, from the show's asset table.
+const char* fileOf(ShowPicture picture);
+
+// Every file of the test show as written, and the solid colour a picture is drawn in.
 struct TestPicture {
     const char* file;
     int width;
@@ -16,7 +23,7 @@ struct TestPicture {
     Rgba color;
 };
 const std::vector<TestPicture>& testPictures();
-Rgba colorOf(const std::string& file);
+Rgba colorOf(ShowPicture picture);
 
 // Writes every picture but the `missing` ones, and a short soundtrack, into `dir`.
 void writeShowFiles(const std::string& dir, const std::vector<std::string>& missing = {});
@@ -38,8 +45,8 @@ class TimelineTest : public ShowTest {
     // The scene time of the frame drawn last.
     double sceneTime() const { return static_cast<double>(sceneFrame) / fps; }
 
-    // Whether the pixel shows the picture's colour (JPEG colours need a wider tolerance).
-    ::testing::AssertionResult shows(int x, int y, const std::string& file);
+    // Whether the pixel shows the picture's colour.
+    ::testing::AssertionResult shows(int x, int y, ShowPicture picture);
     ::testing::AssertionResult showsColor(int x, int y, Rgba color);
 
     TempDir dir;
