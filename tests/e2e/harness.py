@@ -288,6 +288,11 @@ class Xorg(Xvfb):
         shutil.rmtree(self.folder, True)
 
 
+# For the sanitizer build: no leak check (see Show), and the crash signals left to the
+# program's own handlers.
+ASAN_OPTIONS = "detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0"
+
+
 class Show:
     """The program running under an Xvfb, with its standard output collected."""
 
@@ -295,9 +300,10 @@ class Show:
         """`xvfb` None runs the program with no X server at all."""
         # In the sanitizer build, leaks are not checked here: SDL unloads the X11 libraries
         # at exit, so what they keep can no longer be told apart. Memory errors still are,
-        # and the offscreen runs of the tests and the capture tool check leaks too.
+        # and the offscreen runs of the tests and the capture tool check leaks too. The
+        # crash signals are left to the program's own handling, which the tests check.
         env = dict(xvfb.env if xvfb else os.environ, SDL_AUDIODRIVER="dummy",
-                   ASAN_OPTIONS="detect_leaks=0")
+                   ASAN_OPTIONS=ASAN_OPTIONS)
         if not xvfb:
             env.pop("DISPLAY", None)
             env.pop("WAYLAND_DISPLAY", None)
