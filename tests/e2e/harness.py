@@ -150,6 +150,20 @@ class Xvfb:
         self.run("xdotool", "windowfocus", "--sync", str(wid), check=False)
         self.run("xdotool", "key", "--window", str(wid), key, check=False)
 
+    def dismiss(self, wid, key="Return", timeout=5):
+        """Presses `key` in window `wid` until the window is gone; whether it went. A box
+        found by its title may not listen for keys yet (it is named before it is mapped), and
+        a press it gets then is lost, so one press is not always enough. Only `wid` is
+        pressed: a box that follows it is a window of its own."""
+        def gone():
+            return wid not in [w for w, _ in self.windows()]
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            self.press(wid, key)
+            if wait_for(gone, 1):
+                return True
+        return gone()
+
     def request_close(self, wid):
         """Asks the window to close the way a window manager does (WM_DELETE_WINDOW)."""
         x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
