@@ -31,15 +31,19 @@ struct DeviceRecord {
     int64_t presented = 0;
 };
 
+struct ContextRecord {
+    SDL_GLContext gl = nullptr;
+};
+
+// The window owns its surface and its context, and lives as long as the process: the one
+// window is never destroyed, and a context torn down from an exit path can wait forever
+// for Mesa's rasterizer threads.
 struct WindowRecord {
     std::string title;
     int x = 0, y = 0, width = 0, height = 0;
     SDL_Window* sdl = nullptr;
     DeviceRecord device;
-};
-
-struct ContextRecord {
-    SDL_GLContext gl = nullptr;
+    ContextRecord context;
 };
 
 namespace {
@@ -366,10 +370,11 @@ bool setPixelFormat(DeviceHandle device, int formatIndex, const PixelFormat&) {
 ContextHandle createContext(DeviceHandle device) {
     if (!device || !device->window->sdl)
         return nullptr;
-    SDL_GLContext gl = SDL_GL_CreateContext(device->window->sdl);
-    if (!gl)
+    ContextRecord& context = device->window->context;
+    if (context.gl)
         return nullptr;
-    return new ContextRecord{gl};
+    context.gl = SDL_GL_CreateContext(device->window->sdl);
+    return context.gl ? &context : nullptr;
 }
 
 bool makeCurrent(DeviceHandle device, ContextHandle context) {

@@ -98,7 +98,20 @@ class SoundTest(unittest.TestCase):
                                      show=show, underruns=server.underruns(), killed=killed)
 
     def check_whole_soundtrack(self, busy):
+        """Plays the whole show and checks its sound. A run in which the server's stream ran
+        dry is played once more: on a shared CI machine a stall of the host itself starves the
+        server and the show alike (five underruns in one unloaded run, seen once), while a
+        fault of the show's breaks the second run as it broke the first."""
         run = self.play(busy)
+        try:
+            self.check_sound(run, busy)
+        except AssertionError as failure:
+            if not run.underruns:
+                raise
+            figure(f"played again after: {failure}")
+            self.check_sound(self.play(busy), busy)
+
+    def check_sound(self, run, busy):
         self.assertEqual(run.show.stdout(), "", "no message with every file present")
         first_frame = run.frames[FIRST_SCENE_FRAME]
         self.assertGreater(run.frames[-1] - first_frame, SHOW_SECONDS - 1)

@@ -1,4 +1,5 @@
-"""The Windows build under Wine: it opens its window, reports, plays and looks as on Linux."""
+"""The Windows zip under Wine: unpacked, its exe opens its window, reports, plays and looks
+as on Linux, from its own folder."""
 import os
 import shutil
 import subprocess
@@ -6,15 +7,20 @@ import sys
 import tempfile
 import time
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from wine import (EXE, WinePrefix, difference, dismiss_boxes, press,  # noqa: E402
-                  thumbnail)
+from wine import WinePrefix, difference, dismiss_boxes, press, thumbnail  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
-from harness import CAPTURE, SOURCE_DIR, Xvfb, show_length, show_list, wait_for  # noqa: E402
+from harness import (BUILD_DIR, CAPTURE, SOURCE_DIR, Xvfb, show_length,  # noqa: E402
+                     show_list, wait_for)
 
 DATA = os.path.join(SOURCE_DIR, "data")
+# What scripts/release made (ctest runs it first, as release.make).
+RELEASE_DIR = os.environ.get("HOPSASA_RELEASE_DIR",
+                             os.path.join(BUILD_DIR, "release-test", "dist"))
+ZIP = os.path.join(RELEASE_DIR, "hopsasa-windows-x64.zip")
 
 NO_MUSIC = [
     "BASS error: File not found?\n", "BASS Error!\nErrorcode: 4\n",
@@ -24,25 +30,30 @@ NO_MUSIC = [
 
 class WindowsTest(unittest.TestCase):
     def setUp(self):
-        self.assertTrue(os.path.exists(EXE), f"{EXE} is missing: build with HOPSASA_WINDOWS")
+        self.assertTrue(os.path.exists(ZIP), f"{ZIP} is missing: scripts/release makes it")
+        # The zip unpacked: its one folder holds the exe and the files it reads.
+        unpacked = tempfile.mkdtemp(prefix="hopsasa-wine-zip-")
+        self.addCleanup(shutil.rmtree, unpacked, True)
+        with zipfile.ZipFile(ZIP) as z:
+            z.extractall(unpacked)
+        (folder,) = os.listdir(unpacked)
+        self.unpacked = os.path.join(unpacked, folder)
 
-    def start(self, width=800, height=600, workdir=DATA):
+    def start(self, width=800, height=600, folder=None):
+        """The exe run from its folder: the unpacked zip's, or `folder`."""
+        folder = folder or self.unpacked
         self.xvfb = Xvfb(width, height)
         self.addCleanup(self.xvfb.stop)
         self.prefix = WinePrefix(self.xvfb)
         self.addCleanup(self.prefix.stop)
-        self.show = self.prefix.start(workdir)
+        self.show = self.prefix.start(folder, os.path.join(folder, "hopsasa.exe"))
         self.addCleanup(self.show.kill)
         return self.show
 
-    def folder(self, missing=()):
-        """A copy of the show's files without `missing`."""
-        folder = tempfile.mkdtemp(prefix="hopsasa-wine-show-")
-        self.addCleanup(shutil.rmtree, folder, True)
-        for name in os.listdir(DATA):
-            if name not in missing:
-                shutil.copy(os.path.join(DATA, name), folder)
-        return folder
+    def without(self, name):
+        """The unpacked zip's folder with `name` removed from it."""
+        os.remove(os.path.join(self.unpacked, name))
+        return self.unpacked
 
     def test_opens_its_window_and_quits_on_escape(self):
         show = self.start()
@@ -63,7 +74,7 @@ class WindowsTest(unittest.TestCase):
         self.assertEqual(show.wait(timeout=10), 0, show.stdout())
 
     def test_without_music_its_messages_reach_standard_output_in_order(self):
-        show = self.start(workdir=self.folder(missing=["music.mp3"]))
+        show = self.start(folder=self.without("music.mp3"))
         found = dismiss_boxes(self.xvfb, "Error", len(NO_MUSIC), timeout=30)
         self.assertEqual(found, len(NO_MUSIC), show.box_texts())
         self.assertEqual(show.box_texts(), NO_MUSIC)
@@ -81,6 +92,7 @@ class WindowsTest(unittest.TestCase):
                        capture_output=True)
         linux = [thumbnail(os.path.join(frames, name)) for name in sorted(os.listdir(frames))]
 
+        started = time.monotonic()
         show = self.start()
         self.assertIsNotNone(self.xvfb.find_window("hopsasa", timeout=30))
         shots = tempfile.mkdtemp(prefix="hopsasa-wine-shots-")
@@ -107,10 +119,12 @@ class WindowsTest(unittest.TestCase):
         self.assertLess(distances[best], 6.0, message)
         self.assertLessEqual(abs(best / 2 - middle), 2.0, message)
 
+        # Timed from the start of the process: the moment the loading picture is seen to go
+        # can come late on a busy machine, the start cannot.
         status = self.show.wait(timeout=show_length() + 30)
-        lasted = time.monotonic() - began
+        lasted = time.monotonic() - started
         self.assertEqual(status, 0, show.stdout())
-        self.assertGreater(lasted, show_length() - 1)
+        self.assertGreater(lasted, show_length())
         self.assertEqual(show.stdout(), "", "no message with every file present")
         self.assertEqual(show.box_texts(), [])
 

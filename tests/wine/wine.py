@@ -50,9 +50,9 @@ class WinePrefix:
         subprocess.run(["wine", "rundll32", "winmm.dll,waveOutGetNumDevs"], check=True,
                        timeout=120, **quiet)
 
-    def start(self, workdir):
-        """The show, in `workdir`."""
-        return WineShow(dict(self.env, WINEDEBUG="-all,+msgbox"), workdir)
+    def start(self, workdir, exe=EXE):
+        """The show `exe`, in `workdir`."""
+        return WineShow(dict(self.env, WINEDEBUG="-all,+msgbox"), workdir, exe)
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, check=False, capture_output=True)
@@ -63,12 +63,12 @@ class WinePrefix:
 class WineShow(Show):
     """hopsasa.exe running under Wine, with its standard output and Wine's trace collected."""
 
-    def __init__(self, env, workdir):
+    def __init__(self, env, workdir, exe=EXE):
         # Started its own way; waiting, output and killing are Show's.
         self.env = env
         self.output = tempfile.TemporaryFile(mode="w+")
         self.trace = tempfile.TemporaryFile(mode="w+", errors="replace")
-        self.process = subprocess.Popen(["wine", EXE], cwd=workdir, env=env,
+        self.process = subprocess.Popen(["wine", exe], cwd=workdir, env=env,
                                         stdout=self.output, stderr=self.trace)
 
     def box_texts(self):
