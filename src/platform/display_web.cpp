@@ -19,6 +19,7 @@
 
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/internal/backend.h"
 #include "platform/internal/web_local.h"
 
 namespace platform {
@@ -39,8 +40,6 @@ constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
 struct DisplayState {
-    bool offscreen = false;
-    DisplayMode offscreenMode;
     WindowProc proc = nullptr;
     WindowRecord* window = nullptr;  // the one window of a run of the show
     ContextRecord context;
@@ -206,11 +205,6 @@ intptr_t defaultWindowProc(WindowHandle, const Message&) {
     return 0;
 }
 
-void useOffscreenDisplay(const DisplayMode& mode) {
-    gDisplay.offscreen = true;
-    gDisplay.offscreenMode = mode;
-}
-
 bool registerWindowClass(const char* className, WindowProc proc) {
     if (!proc || !className || !*className)
         return false;
@@ -223,8 +217,8 @@ bool registerWindowClass(const char* className, WindowProc proc) {
 }
 
 bool currentDisplayMode(DisplayMode& mode) {
-    if (gDisplay.offscreen) {
-        mode = gDisplay.offscreenMode;
+    if (const DisplayMode* only = offscreenDisplayMode()) {
+        mode = *only;
         return true;
     }
     int width = 0;
@@ -235,15 +229,13 @@ bool currentDisplayMode(DisplayMode& mode) {
 }
 
 bool changeDisplayMode(const DisplayMode& mode) {
-    const bool only = mode.width == kWidth && mode.height == kHeight && mode.bitsPerPixel == 32;
-    if (gDisplay.offscreen) {
-        const DisplayMode& offscreen = gDisplay.offscreenMode;
-        return mode.width == offscreen.width && mode.height == offscreen.height &&
-               mode.bitsPerPixel == offscreen.bitsPerPixel;
-    }
-    if (only)
+    if (const DisplayMode* only = offscreenDisplayMode())
+        return mode == *only;
+    // The page's one mode: its canvas, shown on the whole screen where the browser lets it.
+    const bool canvasMode = mode == DisplayMode{kWidth, kHeight, 32};
+    if (canvasMode)
         requestPageFullscreen();
-    return only;
+    return canvasMode;
 }
 
 void showCursor(bool show) {

@@ -34,19 +34,6 @@ struct Bitmap {
     std::vector<uint8_t> pixels;
 };
 
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    uint8_t chunk[64 * 1024];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
-
 uint32_t bigEndian32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
