@@ -34,6 +34,18 @@ target_link_options(hopsasa PRIVATE ${HOPSASA_WEB_LINK_OPTIONS}
     "-sEXPORTED_FUNCTIONS=[_main,_malloc,_free]"
     "-sEXPORTED_RUNTIME_METHODS=[ccall,FS,stringToUTF8,lengthBytesUTF8]")
 
+# What went into the page's program, for scripts/release: the header-only code compiled in,
+# and emscripten's runtime (its JavaScript library, the C library musl, LLVM's libc++),
+# which all come from emscripten's own package.
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/bundle.json CONTENT "{
+  \"version\": \"${PROJECT_VERSION}\",
+  \"system\": \"${CMAKE_SYSTEM_NAME}\",
+  \"program\": \"$<TARGET_FILE:hopsasa>\",
+  \"compiled_in\": [\"${KISSFFT_INCLUDE_DIR}/kissfft.hh\", \"${STB_INCLUDE_DIR}/stb_image.h\",
+                  \"${EMSCRIPTEN_ROOT_PATH}/src/library.js\"]
+}
+")
+
 if(HOPSASA_TESTS)
     add_subdirectory(tests/web)
 endif()
