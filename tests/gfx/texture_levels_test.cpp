@@ -19,7 +19,7 @@ TEST_F(TextureLevelsTest, MaxLevelIsTheLastLevelGluBuilt) {
     const struct {
         int width;
         int height;
-    } sizes[] = {{1, 1},   {2, 1},    {1, 300},   {3, 5},   {5, 3},   {100, 50},
+    } sizes[] = {{1, 1},    {2, 1},    {1, 300},  {3, 5},     {5, 3},      {100, 50},
                  {130, 40}, {767, 16}, {768, 16}, {800, 600}, {1024, 512}, {2048, 512}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
