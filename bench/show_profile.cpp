@@ -2,6 +2,7 @@
 // machine, each beside the floor set by the work itself. Prints one JSON object.
 //
 //   hopsasa-profile DATA_DIR            start-up and its floor, frames per scene, memory
+//   hopsasa-profile DATA_DIR --startup  only start-up and its floor (run it several times)
 //   hopsasa-profile DATA_DIR --frames N only the frames, at N a second (for callgrind)
 //
 // Runs offscreen at 800x600 (no vsync), with the manual clock moved one frame per frame so
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,6 +24,8 @@
 #include "app/gl_window.h"
 #include "demo/assets.h"
 #include "demo/show.h"
+#include "gfx/blob_field.h"
+#include "gfx/picture_loader.h"
 #include "gfx/render_target.h"
 #include "gfx/sprite.h"
 #include "gfx/texture.h"
@@ -211,6 +215,117 @@ double bareFrameMs(GLWindow& window) {
     return percentile(ms, 0.5);
 }
 
+// The process's resident memory now, as the kernel counts it (kB lines of /proc/self/status):
+// anonymous pages (the heap, mapped blocks, stacks, the driver's compiled code) and pages
+// of mapped files (the libraries' code, the driver's among them).
+struct Resident {
+    long anonBytes = 0;
+    long fileBytes = 0;
+};
+Resident residentNow() {
+    Resident r;
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long kb = 0;
+    while (status >> key) {
+        if (key == "RssAnon:" && status >> kb)
+            r.anonBytes = kb * 1024;
+        else if (key == "RssFile:" && status >> kb)
+            r.fileBytes = kb * 1024;
+    }
+    return r;
+}
+
+// The files start-up reads, in its order.
+std::vector<std::string> pictureFiles() {
+    std::vector<std::string> files = {kLoadingPicture};
+    for (const SpriteAsset& asset : kSpriteAssets)
+        files.push_back(asset.file);
+    files.push_back(kBlobPicture);
+    return files;
+}
+
+// The floor: each picture read, decoded and mipmapped on its own, one after another, and
+// the soundtrack opened, in a process that is already warm. Decoding and making the
+// texture (GLU's mipmaps and the upload) are timed apart.
+struct PictureCost {
+    std::string file;
+    double decodeMs = 0;
+    double uploadMs = 0;
+};
+struct Floor {
+    std::vector<PictureCost> pictures;
+    double decodeMs = 0;
+    double uploadMs = 0;
+    double musicMs = 0;
+    double totalMs() const { return decodeMs + uploadMs + musicMs; }
+};
+Floor measureFloor() {
+    Floor floor;
+    for (const std::string& file : pictureFiles()) {
+        Texture texture;
+        PictureCost cost{file};
+        auto start = Clock::now();
+        DecodedPicture picture = decodePicture(file.c_str());
+        cost.decodeMs = msSince(start);
+        start = Clock::now();
+        uploadPicture(texture, file.c_str(), std::move(picture));
+        glFinish();
+        cost.uploadMs = msSince(start);
+        floor.decodeMs += cost.decodeMs;
+        floor.uploadMs += cost.uploadMs;
+        floor.pictures.push_back(cost);
+    }
+    auto start = Clock::now();
+    platform::openAudioStream(kMusicFile);
+    floor.musicMs = msSince(start);
+    return floor;
+}
+
+// The sprites' pictures as start-up loads them, decoded ahead on `threads` threads while
+// this thread makes the textures, in a warm process: what the pipeline makes of the floor's
+// pictures without the window, the loading frame and the first scene frame around it.
+double pipelinedSpritesMs(int threads) {
+    std::vector<const char*> files;
+    for (const SpriteAsset& asset : kSpriteAssets)
+        files.push_back(asset.file);
+    std::vector<Texture> textures(files.size());
+    auto start = Clock::now();
+    {
+        PictureLoader loader(files, threads);
+        for (size_t i = 0; i < files.size(); ++i)
+            loader.load(textures[i], files[i]);
+        glFinish();
+    }
+    return msSince(start);
+}
+
+double spritesFloorMs(const Floor& floor) {
+    double ms = 0;
+    for (const PictureCost& cost : floor.pictures) {
+        for (const SpriteAsset& asset : kSpriteAssets) {
+            if (cost.file == asset.file)
+                ms += cost.decodeMs + cost.uploadMs;
+        }
+    }
+    return ms;
+}
+
+void printFloor(const Floor& floor) {
+    std::printf(
+        "  \"floor_ms\": %.1f,\n  \"floor_decode_ms\": %.1f,\n  \"floor_upload_ms\": %.1f,\n"
+        "  \"music_open_ms\": %.1f,\n  \"pictures\": [",
+        floor.totalMs(), floor.decodeMs, floor.uploadMs, floor.musicMs);
+    for (size_t i = 0; i < floor.pictures.size(); ++i) {
+        const PictureCost& c = floor.pictures[i];
+        std::printf(
+            "%s\n    {\"file\": \"%s\", \"ms\": %.2f, \"decode_ms\": %.2f, "
+            "\"upload_ms\": %.2f}",
+            i ? "," : "", c.file.c_str(), c.decodeMs + c.uploadMs, c.decodeMs, c.uploadMs);
+    }
+    std::printf("\n  ],\n");
+}
+
 // GLU's mipmap build of one picture size, on a grey test picture.
 double mipmapMs(int width, int height) {
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3, 128);
@@ -230,10 +345,11 @@ double mipmapMs(int width, int height) {
 
 int main(int argc, char** argv) {
     if (argc < 2 || chdir(argv[1]) != 0) {
-        std::fprintf(stderr, "usage: hopsasa-profile DATA_DIR [--frames FPS]\n");
+        std::fprintf(stderr, "usage: hopsasa-profile DATA_DIR [--startup | --frames FPS]\n");
         return 2;
     }
     const bool framesOnly = argc >= 4 && std::string(argv[2]) == "--frames";
+    const bool startupOnly = argc >= 3 && std::string(argv[2]) == "--startup";
     const int fps = framesOnly ? std::max(1, std::atoi(argv[3])) : 60;
 
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -251,6 +367,7 @@ int main(int argc, char** argv) {
     const double windowMs = msSince(kProcessStart);
     getrusage(RUSAGE_SELF, &usage);
     const long baselineBytes = usage.ru_maxrss * 1024L;
+    const Resident afterWindow = residentNow();
     tCounting = true;
     Show show(window);
     show.startMusic();
@@ -263,54 +380,48 @@ int main(int argc, char** argv) {
         profileFrames(show);
         return 0;
     }
+    if (startupOnly) {
+        const Floor floor = measureFloor();
+        std::printf("{\n  \"startup_ms\": %.1f,\n  \"window_ms\": %.1f,\n", startupMs, windowMs);
+        printFloor(floor);
+        std::printf("  \"threads\": %d\n}\n", PictureLoader::threadsForThisMachine());
+        return 0;
+    }
 
     // Frames of every scene, then the show's peak memory, before the measurements below
-    // load pictures of their own.
+    // load pictures of their own or seek: a seek replays frames that llvmpipe bins without
+    // drawing until its scene is full, tens of megabytes that a show played from its start
+    // never holds.
     std::vector<SceneFrames> scenes = profileFrames(show);
+    getrusage(RUSAGE_SELF, &usage);
+    const long peakBytes = usage.ru_maxrss * 1024L;
+    const Resident atEnd = residentNow();
     const double bareMs = bareFrameMs(window);
     const std::vector<SeekTimes> seeks = profileSeeks(show);
+    getrusage(RUSAGE_SELF, &usage);
+    const long peakWithSeeksBytes = usage.ru_maxrss * 1024L;
 
     long texturesBytes = 0;
     for (const SpriteAsset& asset : kSpriteAssets)
         texturesBytes += textureBytes((show.*asset.sprite)->id);
+    texturesBytes += textureBytes(show.blobField->texture->id);
     texturesBytes += 4L * show.screenTarget->textureWidth * show.screenTarget->textureHeight;
     texturesBytes += 4L * show.smallTarget->textureWidth * show.smallTarget->textureHeight;
-    getrusage(RUSAGE_SELF, &usage);
-    const long peakBytes = usage.ru_maxrss * 1024L;
 
-    // The floor: each picture read, decoded and mipmapped on its own, and the soundtrack
-    // opened, in a process that is already warm.
-    std::vector<std::string> files = {kLoadingPicture};
-    for (const SpriteAsset& asset : kSpriteAssets)
-        files.push_back(asset.file);
-    files.push_back(kBlobPicture);
-    std::string pictures;
-    double floorMs = 0;
-    for (const std::string& file : files) {
-        Texture texture;
-        auto start = Clock::now();
-        loadTexture(texture, file.c_str());
-        glFinish();
-        double ms = msSince(start);
-        floorMs += ms;
-        char row[160];
-        std::snprintf(row, sizeof row, "%s\n    {\"file\": \"%s\", \"ms\": %.2f}",
-                      pictures.empty() ? "" : ",", file.c_str(), ms);
-        pictures += row;
-    }
-    auto audioStart = Clock::now();
-    platform::openAudioStream(kMusicFile);
-    const double musicMs = msSince(audioStart);
-    floorMs += musicMs;
-
+    const Floor floor = measureFloor();
+    const int threads = PictureLoader::threadsForThisMachine();
+    const double pipelinedMs = pipelinedSpritesMs(threads);
     const double rescaleMs = mipmapMs(800, 600);
     const double powerOfTwoMs = mipmapMs(1024, 512);
 
     std::printf(
-        "{\n  \"startup_ms\": %.1f,\n  \"window_ms\": %.1f,\n  \"floor_ms\": %.1f,\n"
-        "  \"music_open_ms\": %.1f,\n  \"own_allocations_at_startup\": %ld,\n",
-        startupMs, windowMs, floorMs, musicMs, startupOwnAllocations);
-    std::printf("  \"pictures\": [%s\n  ],\n", pictures.c_str());
+        "{\n  \"startup_ms\": %.1f,\n  \"window_ms\": %.1f,\n"
+        "  \"own_allocations_at_startup\": %ld,\n",
+        startupMs, windowMs, startupOwnAllocations);
+    printFloor(floor);
+    std::printf(
+        "  \"threads\": %d,\n  \"sprites_floor_ms\": %.1f,\n  \"sprites_pipelined_ms\": %.1f,\n",
+        threads, spritesFloorMs(floor), pipelinedMs);
     std::printf("  \"mipmaps_800x600_ms\": %.2f,\n  \"mipmaps_1024x512_ms\": %.2f,\n", rescaleMs,
                 powerOfTwoMs);
     std::printf("  \"bare_frame_ms\": %.3f,\n  \"scenes\": [", bareMs);
@@ -326,7 +437,11 @@ int main(int argc, char** argv) {
     }
     std::printf(
         "\n  ],\n  \"textures_bytes\": %ld,\n  \"baseline_rss_bytes\": %ld,\n"
-        "  \"peak_rss_bytes\": %ld\n}\n",
-        texturesBytes, baselineBytes, peakBytes);
+        "  \"peak_rss_bytes\": %ld,\n  \"peak_rss_with_seeks_bytes\": %ld,\n"
+        "  \"file_rss_after_window_bytes\": %ld,\n"
+        "  \"file_rss_end_bytes\": %ld,\n  \"anon_rss_after_window_bytes\": %ld,\n"
+        "  \"anon_rss_end_bytes\": %ld\n}\n",
+        texturesBytes, baselineBytes, peakBytes, peakWithSeeksBytes, afterWindow.fileBytes,
+        atEnd.fileBytes, afterWindow.anonBytes, atEnd.anonBytes);
     return 0;
 }

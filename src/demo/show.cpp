@@ -8,6 +8,7 @@
 #include "demo/assets.h"
 #include "gfx/blob_field.h"
 #include "gfx/light.h"
+#include "gfx/picture_loader.h"
 #include "gfx/render_target.h"
 #include "platform/clock.h"
 #include "platform/gl.h"
@@ -81,6 +82,12 @@ void Show::initDemo() {
 }
 
 void Show::loadAssets() {
+    // The sprites' pictures are decoded ahead from here on, on threads beside this one.
+    std::vector<const char*> files;
+    for (const SpriteAsset& asset : kSpriteAssets)
+        files.push_back(asset.file);
+    PictureLoader pictures(files, PictureLoader::threadsForThisMachine());
+
     Sprite loading(kLoadingPicture);
 
     glClearColor(0, 0, 0, 1);
@@ -104,7 +111,7 @@ void Show::loadAssets() {
     // The soundtrack is opened (and scanned whole) before the pictures, started after them.
     music = std::make_unique<MusicStream>(kMusicFile);
     for (const SpriteAsset& asset : kSpriteAssets)
-        this->*asset.sprite = std::make_unique<Sprite>(asset.file);
+        this->*asset.sprite = std::make_unique<Sprite>(asset.file, pictures);
 
     light = std::make_unique<Light>();
     blobField = std::make_unique<BlobField>(kBlobPicture);

@@ -74,8 +74,8 @@ void BlobField::updateAndDraw() {
         // Truncation toward zero, also for blobs left or below the view.
         int ix = static_cast<int>(blob.x);
         int iy = static_cast<int>(blob.y);
-        glBegin(GL_QUADS);
         glColor3f(1, 0, 0);
+        glBegin(GL_QUADS);
         glTexCoord2f(0, 1);
         glVertex2i(ix - kHalfSize, iy - kHalfSize);
         glTexCoord2f(1, 1);

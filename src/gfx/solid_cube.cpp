@@ -17,8 +17,8 @@ void drawSolidCube(float size) {
     const float h = size / 2;
     glBegin(GL_QUADS);
     for (int face = 0; face < 6; ++face) {
-        glNormal3fv(kNormals[face]);
         for (int corner : kFaces[face]) {
+            glNormal3fv(kNormals[face]);
             glVertex3f(corner & 1 ? h : -h, corner & 2 ? h : -h, corner & 4 ? h : -h);
         }
     }

@@ -4,15 +4,29 @@
 #include <cmath>
 
 #include "app/report_error.h"
+#include "gfx/picture_loader.h"
 #include "gfx/screen_draw.h"
 #include "platform/gl.h"
 
+namespace {
+
+void placeAtOwnSize(Sprite& sprite) {
+    sprite.drawWidth = sprite.width;
+    sprite.drawHeight = sprite.height;
+    sprite.centerX = sprite.width / 2;
+    sprite.centerY = sprite.height / 2;
+}
+
+}  // namespace
+
 Sprite::Sprite(const char* fileName) {
     loadTexture(*this, fileName);
-    drawWidth = width;
-    drawHeight = height;
-    centerX = width / 2;
-    centerY = height / 2;
+    placeAtOwnSize(*this);
+}
+
+Sprite::Sprite(const char* fileName, PictureLoader& pictures) {
+    pictures.load(*this, fileName);
+    placeAtOwnSize(*this);
 }
 
 void drawOverlay(const Texture& picture, const Placement& at, Screen screen) {

@@ -5,6 +5,8 @@
 
 #include "gfx/texture.h"
 
+class PictureLoader;
+
 // The screen's size in pixels, as the show's start-up takes it from the window. While
 // either side is 0, overlays are refused.
 struct Screen {
@@ -30,6 +32,8 @@ struct Sprite : Texture, Placement {
     // top-left corner at the screen's top left, at its own size. A picture that did not load
     // leaves every size 0.
     explicit Sprite(const char* fileName);
+    // The same, with the picture taken from a loader that decodes it ahead.
+    Sprite(const char* fileName, PictureLoader& pictures);
 
     // The placement it was loaded with, for a scene to start its own from.
     const Placement& asLoaded() const { return *this; }

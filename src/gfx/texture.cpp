@@ -1,6 +1,7 @@
 // Textures: the choice of reader, the decoder path, the upload with GLU mipmaps, release.
 #include "gfx/texture.h"
 
+#include <algorithm>
 #include <new>
 #include <string_view>
 
@@ -10,6 +11,11 @@
 #include "platform/image.h"
 
 uint64_t gPixelBufferLimit = uint64_t{1} << 30;
+
+// OpenGL 1.2's token; Windows' headers stop at 1.1.
+#ifndef GL_TEXTURE_MAX_LEVEL
+#define GL_TEXTURE_MAX_LEVEL 0x813D
+#endif
 
 namespace {
 
@@ -28,6 +34,36 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The side GLU gives a picture side before it builds mipmaps: the nearer power of two,
+// the higher one from 1.5 times the lower on (GLU's own rule, which keeps the top two bits).
+int32_t gluSide(int32_t side) {
+    int32_t power = 1;
+    for (uint32_t value = static_cast<uint32_t>(side); value > 1; value >>= 1) {
+        if (value == 3)
+            return power * 4;
+        power *= 2;
+    }
+    return power;
+}
+
+// Whether the context is desktop OpenGL 1.2 or later, the first to know GL_TEXTURE_MAX_LEVEL
+// (which Windows' own renderer, at 1.1, and WebGL 1 would refuse with an error). Desktop
+// OpenGL's GL_VERSION starts "major.minor"; OpenGL ES's starts with its name.
+bool hasMaxLevel(const char* version) {
+    if (version[0] < '0' || version[0] > '9')
+        return false;
+    const int major = version[0] - '0';
+    return major > 1 || (major == 1 && version[1] == '.' && version[2] >= '2');
+}
+
+// The last mipmap level of a picture as GLU builds it.
+GLint lastMipmapLevel(int32_t width, int32_t height) {
+    GLint level = 0;
+    for (int32_t side = std::max(gluSide(width), gluSide(height)); side > 1; side /= 2)
+        ++level;
+    return level;
+}
+
 void reportGlError() {
     GLenum code = glGetError();
     if (code != GL_NO_ERROR) {
@@ -36,54 +72,8 @@ void reportGlError() {
     }
 }
 
-// The decoder delivers blue-green-red(-alpha) rows stepped by a signed pitch; the buffer
-// gets red-green-blue(-alpha) rows, top row first, without gaps.
 bool loadDecoded(Texture& texture, const char* fileName) {
-    platform::DecodedImage image;
-    if (image.load(fileName) != 0) {
-        reportError("Texture load: Can't load the texture in file '%s' for some reason.", fileName);
-        return false;
-    }
-
-    int channels = image.bitsPerPixel() / 8;
-    GLenum format = 0;
-    if (channels == 3) {
-        format = GL_RGB;
-    } else if (channels == 4) {
-        format = GL_RGBA;
-    } else {
-        reportError("Texture load: Sorry, only 3 or 4 channel images are supported. %s is not!",
-                    fileName);
-        return false;
-    }
-
-    int32_t width = image.width();
-    int32_t height = image.height();
-    std::unique_ptr<uint8_t[]> pixels =
-        allocatePixelBuffer(packedImageBytes(width, height, channels));
-    if (!pixels) {
-        reportError(
-            "Texture load: Failed to allocate memory for the image %s. You should buy more RAM!",
-            fileName);
-        return false;
-    }
-
-    const uint8_t* sourceRow = image.topRow();
-    uint8_t* dest = pixels.get();
-    for (int32_t y = 0; y < height; ++y, sourceRow += image.pitch()) {
-        const uint8_t* source = sourceRow;
-        for (int32_t x = 0; x < width; ++x, source += channels, dest += channels) {
-            dest[0] = source[2];
-            dest[1] = source[1];
-            dest[2] = source[0];
-            if (channels == 4)
-                dest[3] = source[3];
-        }
-    }
-
-    bool uploaded = uploadTexture(texture, pixels.get(), width, height, channels, format, format);
-    image.destroy();
-    return uploaded;
+    return uploadPicture(texture, fileName, decodePicture(fileName));
 }
 
 bool loadTga(Texture& texture, const char* fileName) {
@@ -95,6 +85,70 @@ bool loadTga(Texture& texture, const char* fileName) {
 }
 
 }  // namespace
+
+// The decoder delivers blue-green-red(-alpha) rows stepped by a signed pitch; the buffer
+// gets red-green-blue(-alpha) rows, top row first, without gaps.
+DecodedPicture decodePicture(const char* fileName) {
+    DecodedPicture picture;
+    platform::DecodedImage image;
+    if (image.load(fileName) != 0)
+        return picture;
+
+    const int channels = image.bitsPerPixel() / 8;
+    if (channels != 3 && channels != 4) {
+        picture.outcome = DecodedPicture::Outcome::wrongDepth;
+        return picture;
+    }
+    const int32_t width = image.width();
+    const int32_t height = image.height();
+    picture.pixels = allocatePixelBuffer(packedImageBytes(width, height, channels));
+    if (!picture.pixels) {
+        picture.outcome = DecodedPicture::Outcome::noMemory;
+        return picture;
+    }
+
+    const uint8_t* sourceRow = image.topRow();
+    uint8_t* dest = picture.pixels.get();
+    for (int32_t y = 0; y < height; ++y, sourceRow += image.pitch()) {
+        const uint8_t* source = sourceRow;
+        for (int32_t x = 0; x < width; ++x, source += channels, dest += channels) {
+            dest[0] = source[2];
+            dest[1] = source[1];
+            dest[2] = source[0];
+            if (channels == 4)
+                dest[3] = source[3];
+        }
+    }
+    picture.outcome = DecodedPicture::Outcome::decoded;
+    picture.width = width;
+    picture.height = height;
+    picture.components = channels;
+    return picture;
+}
+
+bool uploadPicture(Texture& texture, const char* fileName, DecodedPicture picture) {
+    switch (picture.outcome) {
+        case DecodedPicture::Outcome::decoded:
+            break;
+        case DecodedPicture::Outcome::unreadable:
+            reportError("Texture load: Can't load the texture in file '%s' for some reason.",
+                        fileName);
+            return false;
+        case DecodedPicture::Outcome::wrongDepth:
+            reportError("Texture load: Sorry, only 3 or 4 channel images are supported. %s is not!",
+                        fileName);
+            return false;
+        case DecodedPicture::Outcome::noMemory:
+            reportError(
+                "Texture load: Failed to allocate memory for the image %s. You should buy more "
+                "RAM!",
+                fileName);
+            return false;
+    }
+    const GLenum format = picture.components == 4 ? GL_RGBA : GL_RGB;
+    return uploadTexture(texture, picture.pixels.get(), picture.width, picture.height,
+                         picture.components, format, format);
+}
 
 Texture::Texture(const char* fileName) {
     loaded = loadTexture(*this, fileName);
@@ -157,9 +211,17 @@ bool uploadTexture(Texture& texture, const uint8_t* pixels, int32_t width, int32
     }
     // Without a current context (the window could not be set up, and said so) there is
     // nothing to upload to, and GLU would crash asking for the GL version.
-    if (!glGetString(GL_VERSION))
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (!version)
         return false;
 
+    // The driver sizes a texture's storage when its first level arrives, from what the
+    // texture's parameters let it guess; told the last level, it makes room for the whole
+    // chain at once, where otherwise it keeps the first level apart until the first draw
+    // that uses it (a fourth more memory, and a copy then).
+    const bool maxLevel = hasMaxLevel(version);
+    if (maxLevel)
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, lastMipmapLevel(width, height));
     // GLU takes the component count as the internal format, as OpenGL 1.0 did.
     GLint built = gluBuild2DMipmaps(GL_TEXTURE_2D, components, width, height, pixelFormat,
                                     GL_UNSIGNED_BYTE, pixels);
@@ -168,6 +230,8 @@ bool uploadTexture(Texture& texture, const uint8_t* pixels, int32_t width, int32
     if (built != 0) {
         reportError(
             "Texture load: Can't make mipmaps of the texture in databuffer for some reason.");
+        if (maxLevel)
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0,
                      pixelFormat, GL_UNSIGNED_BYTE, pixels);
         minFilter = GL_LINEAR;

@@ -42,9 +42,41 @@ TextureReader textureReaderFor(const char* fileName);
 // whereas a decoded PNG, JPEG or BMP has its top row there.
 bool loadTexture(Texture& texture, const char* fileName);
 
+// ---- Loading in two halves ---------------------------------------------------------------
+// loadTexture's decoder path (PNG, JPEG, BMP) split where a thread of its own can take the
+// first half: decodePicture reads and decodes, touching neither OpenGL nor the messages;
+// uploadPicture, on the thread with the context, reports what went wrong exactly as
+// loadTexture does, or makes the texture. The two in a row are loadTexture for such a file.
+
+// A decoded picture, or why there is none.
+struct DecodedPicture {
+    enum class Outcome {
+        decoded,
+        unreadable,  // missing, unreadable or not a picture the decoder takes
+        wrongDepth,  // not 3 or 4 channels of 8 bits
+        noMemory,    // the pixel buffer could not be had
+    };
+    Outcome outcome = Outcome::unreadable;
+    // Red-green-blue(-alpha) rows, top row first, without gaps; only when decoded.
+    std::unique_ptr<uint8_t[]> pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+    int components = 0;  // 3 or 4
+};
+
+// Reads and decodes the file on the calling thread, whatever its name says. Safe on several
+// threads at once once platform::prepareDecoding has run.
+DecodedPicture decodePicture(const char* fileName);
+
+// Reports the failure the picture carries, naming `fileName`, with loadTexture's message,
+// and leaves `texture` as it was; or makes the texture and frees the pixels. True when the
+// texture was made.
+bool uploadPicture(Texture& texture, const char* fileName, DecodedPicture picture);
+
 // Makes the texture from a tightly packed buffer (width * components bytes per row, row 0
-// first), replacing any texture the record held, with GLU-built mipmaps or, when GLU
-// cannot build them, a single linearly filtered level. `components` is 1, 3 or 4.
+// first), replacing any texture the record held, with GLU-built mipmaps (the texture's
+// GL_TEXTURE_MAX_LEVEL names the last of them) or, when GLU cannot build them, a single
+// linearly filtered level. `components` is 1, 3 or 4.
 // Leaves behind: the new texture bound to GL_TEXTURE_2D, GL_UNPACK_ALIGNMENT 1 and the
 // texture environment mode GL_MODULATE. A null buffer is reported and leaves a fresh name
 // in `id` with `loaded` false.

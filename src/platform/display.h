@@ -63,6 +63,8 @@ struct DisplayMode {
     int width = 0;
     int height = 0;
     int bitsPerPixel = 0;  // 32 means four bytes per pixel (24 bits of colour on X11)
+
+    bool operator==(const DisplayMode&) const = default;
 };
 
 // The pixel format a window asks for: colour bits exclude alpha, as on the desktop systems.

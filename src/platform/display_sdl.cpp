@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/display.h"
+#include "platform/internal/backend.h"
 #include "platform/internal/display_guard_sdl.h"
 #include "platform/internal/sdl_local.h"
 #include "platform/internal/trace.h"
@@ -53,8 +54,6 @@ namespace {
 constexpr unsigned kCrashRestoreSeconds = 2;
 
 struct DisplayState {
-    bool offscreen = false;
-    DisplayMode offscreenMode;
     bool eventsReady = false;
     bool videoReady = false;
     Uint32 quitEvent = 0;
@@ -243,16 +242,11 @@ intptr_t defaultWindowProc(WindowHandle, const Message&) {
     return 0;
 }
 
-void useOffscreenDisplay(const DisplayMode& mode) {
-    gDisplay.offscreen = true;
-    gDisplay.offscreenMode = mode;
-}
-
 bool registerWindowClass(const char* className, WindowProc proc) {
     if (!className || !*className || !proc)
         return false;
     if (!gDisplay.videoReady) {
-        if (gDisplay.offscreen)
+        if (offscreenDisplayMode())
             SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
         // A message box over the show must not minimise it and drop the display mode.
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
@@ -260,7 +254,7 @@ bool registerWindowClass(const char* className, WindowProc proc) {
         if (!ensureEvents() || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         gDisplay.videoReady = true;
-        if (!gDisplay.offscreen)
+        if (!offscreenDisplayMode())
             handleUnlessIgnored(SIGHUP, hangUpAsTerminate);
     }
     gDisplay.proc = proc;
@@ -270,8 +264,8 @@ bool registerWindowClass(const char* className, WindowProc proc) {
 bool currentDisplayMode(DisplayMode& mode) {
     if (!gDisplay.videoReady)
         return false;
-    if (gDisplay.offscreen) {
-        mode = gDisplay.offscreenMode;
+    if (const DisplayMode* only = offscreenDisplayMode()) {
+        mode = *only;
         return true;
     }
     SDL_DisplayMode desktop;
@@ -284,11 +278,8 @@ bool currentDisplayMode(DisplayMode& mode) {
 bool changeDisplayMode(const DisplayMode& mode) {
     if (!gDisplay.videoReady)
         return false;
-    if (gDisplay.offscreen) {
-        const DisplayMode& only = gDisplay.offscreenMode;
-        return mode.width == only.width && mode.height == only.height &&
-               mode.bitsPerPixel == only.bitsPerPixel;
-    }
+    if (const DisplayMode* only = offscreenDisplayMode())
+        return mode == *only;
     // X11 reports its depth-24 modes as RGB888: 24 bits of colour in 4-byte pixels, which
     // is what a 32-bit mode means here. Compare bytes per pixel, not SDL's bit count.
     int count = SDL_GetNumDisplayModes(0);

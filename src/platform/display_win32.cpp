@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/display.h"
+#include "platform/internal/backend.h"
 #include "platform/internal/win32_local.h"
 
 namespace platform {
@@ -35,8 +36,6 @@ constexpr DWORD kWindowStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr UINT kOtherMessage = WM_APP;  // what postMessage sends for MessageType::other
 
 struct DisplayState {
-    bool offscreen = false;
-    DisplayMode offscreenMode;
     WindowProc proc = nullptr;
     WindowRecord* window = nullptr;  // the one window the program makes
     bool escapePosted = false;       // by postMessage, since the last query of the key
@@ -160,11 +159,6 @@ intptr_t defaultWindowProc(WindowHandle, const Message& message) {
         DefWindowProcW(static_cast<HWND>(m.target), m.id, m.wParam, m.lParam));
 }
 
-void useOffscreenDisplay(const DisplayMode& mode) {
-    gDisplay.offscreen = true;
-    gDisplay.offscreenMode = mode;
-}
-
 bool registerWindowClass(const char* className, WindowProc proc) {
     std::wstring name;
     if (!proc || !widen(className, name) || name.empty())
@@ -185,8 +179,8 @@ bool registerWindowClass(const char* className, WindowProc proc) {
 }
 
 bool currentDisplayMode(DisplayMode& mode) {
-    if (gDisplay.offscreen) {
-        mode = gDisplay.offscreenMode;
+    if (const DisplayMode* only = offscreenDisplayMode()) {
+        mode = *only;
         return true;
     }
     DEVMODEW settings;
@@ -198,11 +192,8 @@ bool currentDisplayMode(DisplayMode& mode) {
 }
 
 bool changeDisplayMode(const DisplayMode& mode) {
-    if (gDisplay.offscreen) {
-        const DisplayMode& only = gDisplay.offscreenMode;
-        return mode.width == only.width && mode.height == only.height &&
-               mode.bitsPerPixel == only.bitsPerPixel;
-    }
+    if (const DisplayMode* only = offscreenDisplayMode())
+        return mode == *only;
     // Only the size and depth are asked for; the rest stays as the display has it. The
     // change is temporary: the desktop's mode comes back when the process ends.
     DEVMODEW settings;

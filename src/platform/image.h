@@ -13,6 +13,11 @@
 
 namespace platform {
 
+// Readies the decoders for use from several threads at once. Call it on the main thread
+// before decoding on any other; it may be called again.
+void prepareDecoding();
+
+// Objects of this class may load on different threads at once, each on one thread at a time.
 class DecodedImage {
   public:
     DecodedImage() = default;

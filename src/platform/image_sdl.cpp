@@ -110,6 +110,11 @@ Uint32 targetFormat(SDL_Surface* surface) {
 
 }  // namespace
 
+// SDL_image sets up each of its decoders on first use, without a lock.
+void prepareDecoding() {
+    IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG);
+}
+
 int DecodedImage::load(const char* path) {
     destroy();
     PictureHeader header;

@@ -81,6 +81,10 @@ bool startGdiplus() {
     return started;
 }
 
+void prepareDecoding() {
+    startGdiplus();
+}
+
 int DecodedImage::load(const char* path) {
     destroy();
     PictureHeader header;

@@ -34,4 +34,23 @@ void setMessageBoxSink(MessageBoxSink sink, void* user) {
     gSinkUser = user;
 }
 
+bool isUtf8(const char* text) {
+    auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        int extra = *p < 0x80           ? 0
+                    : (*p >> 5) == 0x6  ? 1
+                    : (*p >> 4) == 0xE  ? 2
+                    : (*p >> 3) == 0x1E ? 3
+                                        : -1;
+        if (extra < 0)
+            return false;
+        ++p;
+        for (int i = 0; i < extra; ++i, ++p) {
+            if ((*p >> 6) != 0x2)
+                return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace platform

@@ -11,25 +11,6 @@
 namespace platform {
 namespace {
 
-bool isUtf8(const char* text) {
-    auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p) {
-        int extra = *p < 0x80           ? 0
-                    : (*p >> 5) == 0x6  ? 1
-                    : (*p >> 4) == 0xE  ? 2
-                    : (*p >> 3) == 0x1E ? 3
-                                        : -1;
-        if (extra < 0)
-            return false;
-        ++p;
-        for (int i = 0; i < extra; ++i, ++p) {
-            if ((*p >> 6) != 0x2)
-                return false;
-        }
-    }
-    return true;
-}
-
 // While a box waits for the user the program takes no messages, so SIGINT and SIGTERM,
 // which normally arrive as a close request, would wait for the box as well. During a box
 // they end the program at once, as cleanly as a signal handler can.

@@ -13,6 +13,7 @@
 #include "demo/show.h"
 #include "gfx/blob_field.h"
 #include "gfx/light.h"
+#include "gfx/picture_loader.h"
 #include "gfx/random.h"
 #include "gfx/render_target.h"
 #include "gfx/screen_draw.h"
@@ -25,4 +26,3 @@
 #ifdef _WINDOWS_
 #error "a header above the platform layer includes windows.h"
 #endif
-

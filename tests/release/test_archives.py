@@ -24,6 +24,7 @@ from harness import SOURCE_DIR, show_frames  # noqa: E402
 RELEASE_DIR = os.environ.get("HOPSASA_RELEASE_DIR", os.path.join(SOURCE_DIR, "dist"))
 LINUX = "hopsasa-linux-x86_64.tar.gz"
 WINDOWS = "hopsasa-windows-x64.zip"
+WEB = "hopsasa-web.zip"
 INFO = "hopsasa.txt"
 DATA = os.path.join(SOURCE_DIR, "data")
 
@@ -41,6 +42,11 @@ WINDOWS_INSIDE = {
     "gcc-mingw-w64": r"_ZSt\w+|__gxx_personality_seh0", "mingw-w64": r"__mingw_\w+",
     "kissfft": r"_ZN7kissfftIfE\w+",
 }
+# What each part of the page's program leaves in it: the runtime's JavaScript (emscripten),
+# stb_image's messages in the wasm. kissfft's spectrum leaves nothing a release build keeps.
+WEB_INSIDE = {"emscripten": ("hopsasa.js", rb"_emscripten_\w+"),
+              "libstb": ("hopsasa.wasm", rb"bad huffman code")}
+WEB_COMPILED_IN = {"kissfft"}
 # The formats the show never reads, whose decoders must stay out of the Linux program.
 LEFT_OUT = [r"fluid_synth_\w+", r"ModPlug_\w+", r"FLAC__\w+", r"ov_open_callbacks",
             r"op_open_callbacks", r"TIFFClientOpen", r"WebPDecode\w*", r"jbg_\w+",
@@ -121,6 +127,7 @@ class ArchivesTest(unittest.TestCase):
         cls.unpacked = tempfile.mkdtemp(prefix="hopsasa-release-")
         cls.linux = os.path.join(cls.unpacked, "linux")
         cls.windows = os.path.join(cls.unpacked, "windows")
+        cls.web = os.path.join(cls.unpacked, "web")
         with tarfile.open(os.path.join(RELEASE_DIR, LINUX)) as tar:
             cls.linux_members = tar.getmembers()
             tar.extractall(cls.linux)
@@ -128,6 +135,10 @@ class ArchivesTest(unittest.TestCase):
             cls.windows_names = z.namelist()
             cls.zip_comment = z.comment.decode()
             z.extractall(cls.windows)
+        with zipfile.ZipFile(os.path.join(RELEASE_DIR, WEB)) as z:
+            cls.web_names = z.namelist()
+            cls.web_comment = z.comment.decode()
+            z.extractall(cls.web)
         with open(os.path.join(RELEASE_DIR, INFO), "rb") as f:
             cls.info = f.read()
 
@@ -139,12 +150,16 @@ class ArchivesTest(unittest.TestCase):
         data = sorted(os.listdir(DATA))
         linux_top = os.path.join(self.linux, self.folder)
         windows_top = os.path.join(self.windows, self.folder)
+        web_top = os.path.join(self.web, self.folder)
         cases = [
             (LINUX, [m.name for m in self.linux_members], linux_top,
              ["bin", "data", "hopsasa", INFO, "lib", "licences"], os.path.join(linux_top, "data"),
              ["hopsasa", "bin/hopsasa"]),
             (WINDOWS, self.windows_names, windows_top,
              sorted(data + ["hopsasa.exe", INFO, "licences"]), windows_top, []),
+            (WEB, self.web_names, web_top,
+             ["data", "files.txt", "hopsasa.css", "hopsasa.js", "hopsasa.wasm", "index.html",
+              INFO, "licences", "page.js"], os.path.join(web_top, "data"), []),
         ]
         for archive, names, top, entries, data_folder, executables in cases:
             with self.subTest(archive=archive):
@@ -160,6 +175,10 @@ class ArchivesTest(unittest.TestCase):
                 with open(os.path.join(top, INFO), "rb") as f:
                     self.assertEqual(f.read().replace(b"\r\n", b"\n"), self.info)
         self.assertIn(self.version, self.zip_comment)
+        self.assertIn(self.version, self.web_comment)
+        # The page fetches the files files.txt names from data/.
+        with open(os.path.join(web_top, "files.txt")) as f:
+            self.assertEqual(f.read().split(), data)
         with open(os.path.join(RELEASE_DIR, "SHA256SUMS")) as f:
             listed = sorted(line.split()[1] for line in f)
         self.assertEqual(listed, sorted(n for n in os.listdir(RELEASE_DIR) if n != "SHA256SUMS"))
@@ -178,11 +197,12 @@ class ArchivesTest(unittest.TestCase):
         flat = " ".join(text.split())
         for fact in [f"hopsasa {self.version}", f"glibc {glibc[0]}.{glibc[1]} or newer",
                      "Escape quits", "hopsasa-1080p60.mp4", "60 frames a second",
-                     f"{show_frames(60)} frames", "libGL.so.1", "libasound.so.2"]:
+                     f"{show_frames(60)} frames", "libGL.so.1", "libasound.so.2",
+                     "hopsasa-web.zip", "WebGL"]:
             self.assertIn(fact, flat)
         for name in os.listdir(os.path.join(top, "lib")):
             self.assertIn(name, flat, "each library in lib/ is named")
-        for archive in (self.linux, self.windows):
+        for archive in (self.linux, self.windows, self.web):
             for licence in os.listdir(os.path.join(archive, self.folder, "licences")):
                 self.assertRegex(flat, rf"\b{re.escape(licence[:-len('.txt')])} \d",
                                  "each licence is listed with its version")
@@ -233,8 +253,18 @@ class ArchivesTest(unittest.TestCase):
         self.assertEqual(inside, set(WINDOWS_INSIDE))
         self.assertEqual(self.licences(top), inside)
 
+    def test_web_licences_are_those_of_what_is_inside(self):
+        top = os.path.join(self.web, self.folder)
+        inside = set()
+        for source, (name, pattern) in WEB_INSIDE.items():
+            with open(os.path.join(top, name), "rb") as f:
+                if re.search(pattern, f.read()):
+                    inside.add(source)
+        self.assertEqual(inside, set(WEB_INSIDE), "every part meant to be in the page is")
+        self.assertEqual(self.licences(top), inside | WEB_COMPILED_IN)
+
     def test_licence_files_hold_the_full_texts_they_name(self):
-        for archive in (self.linux, self.windows):
+        for archive in (self.linux, self.windows, self.web):
             folder = os.path.join(archive, self.folder, "licences")
             for name in os.listdir(folder):
                 with self.subTest(licence=name):

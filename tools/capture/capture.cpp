@@ -8,12 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -21,6 +23,7 @@
 #include "demo/assets.h"
 #include "demo/show.h"
 #include "ffmpeg_pipe.h"
+#include "frame_pipeline.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/gl.h"
@@ -31,10 +34,15 @@ namespace {
 
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
+// Frames are read back as OpenGL holds them: blue, green, red and a fourth byte a pixel,
+// bottom row first. Neither the PNG writer nor ffmpeg needs them turned around first.
+constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 4;
+constexpr ptrdiff_t kRowBytes = ptrdiff_t{kWidth} * 4;
 
 const char* const kUsage =
     "usage: hopsasa-capture --frames DIR [--fps N] [--from SECONDS] [--to SECONDS]\n"
-    "       hopsasa-capture --video FILE [--fps N] [--size WxH] [--from SECONDS] [--to SECONDS]\n"
+    "       hopsasa-capture --video FILE [--fps N] [--size WxH] [--crf N] [--preset NAME]\n"
+    "                       [--from SECONDS] [--to SECONDS]\n"
     "       hopsasa-capture --list [--fps N]\n"
     "\n"
     "Renders the show from the pictures and music.mp3 in the working directory.\n"
@@ -44,6 +52,8 @@ const char* const kUsage =
     "  --fps N          frames per second, 1 to 240 (default 60)\n"
     "  --size WxH       video frame size; the 4:3 picture is scaled and pillarboxed\n"
     "                   (default 800x600; for example 1280x720 or 1920x1080)\n"
+    "  --crf N          the video's quality, 0 (lossless) to 51 (default 18)\n"
+    "  --preset NAME    x264's speed preset, ultrafast to placebo (default medium)\n"
     "  --from SECONDS   start at the first frame at or after that moment; the frames\n"
     "                   before it are drawn unseen (default 0)\n"
     "  --to SECONDS     stop before the first frame at or after that moment (default:\n"
@@ -60,6 +70,8 @@ struct Options {
     int fps = 60;
     int videoWidth = kWidth;
     int videoHeight = kHeight;
+    int crf = 18;
+    std::string preset = "medium";
     std::string from;
     std::string to;
     int64_t firstFrame = 0;
@@ -79,6 +91,7 @@ bool parseInt(const std::string& text, int low, int high, int& value) {
 // Returns an empty string when the arguments are good, else what is wrong with them.
 std::string parseArguments(int argc, char** argv, Options& options) {
     bool sizeGiven = false;
+    bool encoderGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
@@ -110,19 +123,35 @@ std::string parseArguments(int argc, char** argv, Options& options) {
                 return "--size takes WIDTHxHEIGHT, even numbers, for example 1920x1080, not '" +
                        value + "'";
             sizeGiven = true;
+        } else if (arg == "--crf") {
+            if (!parseInt(value, 0, 51, options.crf))
+                return "--crf takes a whole number from 0 to 51, not '" + value + "'";
+            encoderGiven = true;
+        } else if (arg == "--preset") {
+            const char* const presets[] = {"ultrafast", "superfast", "veryfast", "faster",
+                                           "fast",      "medium",    "slow",     "slower",
+                                           "veryslow",  "placebo"};
+            if (std::find(std::begin(presets), std::end(presets), value) == std::end(presets))
+                return "--preset takes one of ultrafast, superfast, veryfast, faster, fast, "
+                       "medium, slow, slower, veryslow, placebo, not '" +
+                       value + "'";
+            options.preset = value;
+            encoderGiven = true;
         } else {
             return "unknown option '" + arg + "'";
         }
     }
     if (options.list)
         return options.framesDir.empty() && options.videoFile.empty() && !sizeGiven &&
-                       options.from.empty() && options.to.empty()
+                       !encoderGiven && options.from.empty() && options.to.empty()
                    ? ""
                    : "--list takes no other option than --fps";
     if (options.framesDir.empty() == options.videoFile.empty())
         return "give either --frames DIR or --video FILE";
     if (sizeGiven && options.videoFile.empty())
         return "--size is for --video only";
+    if (encoderGiven && options.videoFile.empty())
+        return "--crf and --preset are for --video only";
 
     options.endFrame = showFrames(options.fps);
     double seconds = 0;
@@ -203,7 +232,7 @@ std::vector<std::string> ffmpegArguments(const Options& options) {
                                      "-f",
                                      "rawvideo",
                                      "-pix_fmt",
-                                     "rgb24",
+                                     "bgr0",
                                      "-s",
                                      "800x600",
                                      "-r",
@@ -217,13 +246,15 @@ std::vector<std::string> ffmpegArguments(const Options& options) {
                   static_cast<double>(options.firstFrame) / options.fps);
     if (music)
         args.insert(args.end(), {"-ss", start, "-i", kMusicFile});
+    // vflip turns the bottom-up frames upright by stepping their rows backwards, copying
+    // nothing; the scaler converts to yuv420p as it scales.
     args.insert(args.end(),
                 {"-vf",
-                 "scale=" + std::to_string(w) + ":" + std::to_string(h) +
+                 "vflip,scale=" + std::to_string(w) + ":" + std::to_string(h) +
                      ":force_original_aspect_ratio=decrease:flags=lanczos,pad=" +
                      std::to_string(w) + ":" + std::to_string(h) + ":(ow-iw)/2:(oh-ih)/2",
-                 "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
-                 "-movflags", "+faststart"});
+                 "-c:v", "libx264", "-preset", options.preset, "-crf", std::to_string(options.crf),
+                 "-pix_fmt", "yuv420p", "-movflags", "+faststart"});
     // The soundtrack is padded with silence and cut where the frames end, so the video is
     // exactly as long as the show whatever the length of the music.
     if (music)
@@ -286,33 +317,50 @@ int main(int argc, char** argv) {
             return fail("cannot run ffmpeg: " + error);
     }
 
-    std::vector<uint8_t> bottomUp(kWidth * kHeight * 3);
-    std::vector<uint8_t> frame(kWidth * kHeight * 3);
-    const size_t row = kWidth * 3;
+    // PNG compression takes longer than drawing a frame, so frames are compressed on as
+    // many threads as there are cores, beside the drawing; ffmpeg takes them in order from
+    // one thread, which leaves the drawing to run while it waits on the pipe.
+    const bool toVideo = !options.videoFile.empty();
+    const int writers =
+        toVideo ? 1 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<platform::PngWriter> png(toVideo ? 0 : writers);
+    FramePipeline frames(
+        writers, writers + 2, kFrameBytes,
+        [&](int writer, int64_t index, const uint8_t* pixels) -> std::string {
+            if (toVideo) {
+                return ffmpeg.write(pixels, kFrameBytes)
+                           ? ""
+                           : "ffmpeg stopped taking frames (see its message above)";
+            }
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(index));
+            const std::string path = options.framesDir + name;
+            const platform::PixelRows rows{pixels + (kHeight - 1) * kRowBytes, -kRowBytes, kWidth,
+                                           kHeight, platform::PixelOrder::bgrx};
+            return png[writer].write(path.c_str(), rows) ? "" : "cannot write " + path;
+        });
+
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     int64_t k = options.firstFrame;
     for (; !show.finished() && k < options.endFrame; ++k) {
         platform::setManualCounter(times.tick(k));
         show.renderFrame();
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-        for (int y = 0; y < kHeight; ++y)
-            std::memcpy(&frame[y * row], &bottomUp[(kHeight - 1 - y) * row], row);
-
-        if (!options.framesDir.empty()) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(k));
-            std::string path = options.framesDir + name;
-            if (!platform::writePngRgb(path.c_str(), kWidth, kHeight, frame.data()))
-                return fail("cannot write " + path);
-        } else if (!ffmpeg.write(frame.data(), frame.size())) {
-            ffmpeg.finish();
-            return fail("ffmpeg stopped taking frames (see its message above)");
-        }
+        uint8_t* pixels = frames.buffer();
+        if (!pixels)
+            break;
+        glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+        frames.submit(k);
         if (k % 30 == 0) {
             std::fprintf(stderr, "\rcapturing: frame %lld, %.1f s of show, scene %d of %d ",
                          static_cast<long long>(k), static_cast<double>(k) / options.fps,
                          show.sceneIndex + 1, kSceneCount);
         }
+    }
+    const std::string error = frames.finish();
+    if (!error.empty()) {
+        if (toVideo)
+            ffmpeg.finish();
+        return fail(error);
     }
     const int64_t captured = k - options.firstFrame;
     std::fprintf(stderr, "\rcaptured %lld frames, %.2f s of show at %d frames a second\n",

@@ -1,12 +1,13 @@
 """Packs the release from the two release builds (cmake/bundle.cmake).
 
-    release.py pack --linux BUILD --windows BUILD --out DIR
+    release.py pack --linux BUILD --windows BUILD --web WEB --out DIR
     release.py video --linux BUILD --out FILE
 
 `pack` writes into DIR: hopsasa-linux-x86_64.tar.gz (the program, the libraries it needs
 beyond a desktop's own, its data, a launcher), hopsasa-windows-x64.zip (the exe and its
-data), each unpacking to one folder hopsasa-VERSION with the info file and licences/, the
-info file beside them, and SHA256SUMS of every file in DIR. `video` captures the whole
+data), hopsasa-web.zip (the page from WEB, a folder scripts/build-web made, and its data),
+each unpacking to one folder hopsasa-VERSION with the info file and licences/, the info
+file beside them, and SHA256SUMS of every file in DIR. `video` captures the whole
 show at 1920x1080 and 60 frames a second and checks the file with ffprobe.
 
 What went into each program is read, not listed by hand: the shared libraries from ldd,
@@ -36,6 +37,7 @@ DATA = os.path.join(SOURCE_DIR, "data")
 
 LINUX_ARCHIVE = "hopsasa-linux-x86_64.tar.gz"
 WINDOWS_ARCHIVE = "hopsasa-windows-x64.zip"
+WEB_ARCHIVE = "hopsasa-web.zip"
 VIDEO = "hopsasa-1080p60.mp4"
 INFO = "hopsasa.txt"
 SUMS = "SHA256SUMS"
@@ -49,6 +51,8 @@ LICENCE_NAMES = {
     "glibc": "LGPL-2.1+; start-up code with unlimited link permission",
     "libgcrypt20": "LGPL-2.1+",
     "libjpeg-turbo": "IJG and BSD-3-Clause and Zlib",
+    # Its runtime in a page: its own code, musl, and LLVM's libc++ and compiler-rt.
+    "emscripten": "Expat or NCSA; musl Expat; libc++ Apache-2.0 with LLVM exception",
 }
 
 # Linked into every program their compiler makes, under exceptions that allow it without
@@ -323,6 +327,33 @@ def stage_windows(build, stage):
     return components
 
 
+# The page's own files, as scripts/build-web lays them out; data/ is copied afresh.
+WEB_FILES = ["index.html", "page.js", "hopsasa.css", "hopsasa.js", "hopsasa.wasm", "files.txt"]
+
+
+def stage_web(build, page, stage):
+    """The page's folder: the page, its program (JavaScript and wasm) and data/."""
+    components = Components()
+    for path in build["compiled_in"]:
+        components.add(path, "in the program")
+    program = os.path.splitext(build["program"])[0]
+    os.makedirs(stage)
+    for name in WEB_FILES:
+        source = os.path.join(page, name)
+        if name.startswith("hopsasa.") and name != "hopsasa.css":
+            # The program the build record names, not an older copy in the page.
+            source = program + os.path.splitext(name)[1]
+        if not os.path.isfile(source):
+            fail(f"{source} is missing: run scripts/build-web")
+        shutil.copy(source, os.path.join(stage, name))
+    copy_data(os.path.join(stage, "data"))
+    with open(os.path.join(stage, "files.txt")) as f:
+        listed = f.read().split()
+    if listed != sorted(os.listdir(DATA)):
+        fail(f"{page}/files.txt does not name the files of data/: run scripts/build-web")
+    return components
+
+
 # ---- the info file ------------------------------------------------------------------------
 
 def wrap(text, indent):
@@ -353,7 +384,7 @@ def render_info(facts):
     return "\n".join(lines).strip("\n") + "\n"
 
 
-def info_facts(version, linux, windows, video):
+def info_facts(version, linux, windows, web, video):
     glibc, glibcxx = linux["needs"]
     runs_on = [name for name, g, gxx in SYSTEMS if g >= glibc and gxx >= glibcxx][:3]
     glibc_text = ".".join(map(str, glibc))
@@ -397,6 +428,9 @@ def info_facts(version, linux, windows, video):
         "",
         "   Windows zip",
         licence_table(windows["components"]),
+        "",
+        "   Web page",
+        licence_table(web["components"]),
     ])
     video_text = wrap(
         f"{VIDEO} is the whole show, drawn frame by frame by our capture tool: "
@@ -503,7 +537,10 @@ def pack(args):
     folder = f"hopsasa-{version}"
     out = os.path.abspath(args.out)
     os.makedirs(out, exist_ok=True)
-    for name in (LINUX_ARCHIVE, WINDOWS_ARCHIVE, INFO, SUMS):
+    web_build = load_build(os.path.join(args.web, "cmake"), "Emscripten")
+    if web_build["version"] != version:
+        fail("the Linux and web builds are of different versions")
+    for name in (LINUX_ARCHIVE, WINDOWS_ARCHIVE, WEB_ARCHIVE, INFO, SUMS):
         if os.path.exists(os.path.join(out, name)):
             os.remove(os.path.join(out, name))
 
@@ -513,6 +550,8 @@ def pack(args):
         linux_components, bundled = stage_linux(linux_build, linux_stage)
         windows_stage = os.path.join(work, "windows", folder)
         windows_components = stage_windows(windows_build, windows_stage)
+        web_stage = os.path.join(work, "web", folder)
+        web_components = stage_web(web_build, os.path.join(args.web, "hopsasa-web"), web_stage)
         elf = [os.path.join(linux_stage, "bin", "hopsasa")] + \
             [os.path.join(linux_stage, "lib", name) for name in bundled]
         frames, seconds = show_facts(linux_build["capture"])
@@ -523,15 +562,20 @@ def pack(args):
         }, {
             "components": list(windows_components),
             "dlls": windows_dlls(windows_build["program"]),
+        }, {
+            "components": list(web_components),
         }, {"frames": frames, "seconds": seconds})
         info = render_info(facts)
 
         write_licences(os.path.join(linux_stage, "licences"), linux_components)
         write_licences(os.path.join(windows_stage, "licences"), windows_components)
+        write_licences(os.path.join(web_stage, "licences"), web_components)
         with open(os.path.join(linux_stage, INFO), "w", newline="\n") as f:
             f.write(info)
         # Windows's own text tools expect a carriage return before each line feed.
         with open(os.path.join(windows_stage, INFO), "w", newline="\r\n") as f:
+            f.write(info)
+        with open(os.path.join(web_stage, INFO), "w", newline="\n") as f:
             f.write(info)
         with open(os.path.join(out, INFO), "w", newline="\n") as f:
             f.write(info)
@@ -540,6 +584,8 @@ def pack(args):
         write_tar_gz(linux_stage, os.path.join(out, LINUX_ARCHIVE), stamp)
         write_zip(windows_stage, os.path.join(out, WINDOWS_ARCHIVE), stamp,
                   f"hopsasa {version} for 64-bit Windows")
+        write_zip(web_stage, os.path.join(out, WEB_ARCHIVE), stamp,
+                  f"hopsasa {version} for web browsers")
         write_sums(out)
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -585,6 +631,7 @@ def main():
     p = commands.add_parser("pack")
     p.add_argument("--linux", required=True)
     p.add_argument("--windows", required=True)
+    p.add_argument("--web", required=True, help="the folder scripts/build-web made")
     p.add_argument("--out", required=True)
     p.set_defaults(func=pack)
     v = commands.add_parser("video")

@@ -15,9 +15,19 @@ namespace platform {
 int64_t systemCounterFrequency();
 int64_t systemCounterValue();
 
-// Whether the system can show `text` as it stands in a box: valid UTF-8 on Linux, text that
-// the thread's ANSI code page converts on Windows.
+// Whether the system can show `text` as it stands in a box: valid UTF-8 on Linux and in a
+// browser, text that the thread's ANSI code page converts on Windows.
 bool systemCanShowText(const char* text);
+
+// Whether `text` is valid UTF-8 (shared code, for the backends whose boxes take UTF-8).
+bool isUtf8(const char* text);
+
+// Appends the whole file to `bytes`; false when it cannot be opened or read to its end.
+bool readWholeFile(const char* path, std::vector<uint8_t>& bytes);
+
+// The one mode of the offscreen display, once useOffscreenDisplay chose it; null while the
+// system's own display is used.
+const DisplayMode* offscreenDisplayMode();
 
 // Shows the box and waits until it is dismissed; false when no box could be shown.
 bool showSystemMessageBox(const MessageBoxRequest& request);
