@@ -4,36 +4,30 @@
 
 #include "support/show_test.h"
 
-TEST(ReportError, FormatsToStandardOutputAndABox) {
-    MessageSink sink;
-    testing::internal::CaptureStdout();
-    reportError("Texture load: Failed to open the file %s!", "x.tga");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Texture load: Failed to open the file x.tga!");
-    ASSERT_EQ(sink.boxes.size(), 1u);
-    EXPECT_EQ(sink.boxes[0].text, "Texture load: Failed to open the file x.tga!");
-    EXPECT_EQ(sink.boxes[0].title, "Error");
-    EXPECT_EQ(sink.boxes[0].icon, platform::MessageBoxIcon::error);
-    EXPECT_EQ(sink.boxes[0].owner, nullptr);
-}
-
-TEST(ReportError, PercentInTheFormattedTextIsWrittenUnchanged) {
-    MessageSink sink;
-    testing::internal::CaptureStdout();
-    reportError("%s", "100% sure, %d %s %n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "100% sure, %d %s %n");
-    EXPECT_EQ(sink.texts().at(0), "100% sure, %d %s %n");
-}
-
-TEST(ReportError, LongMessageIsCutTo1023Characters) {
-    MessageSink sink;
-    std::string name(5000, 'a');
-    testing::internal::CaptureStdout();
-    reportError("Texture load: Failed to open the file %s!", name.c_str());
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string expected = ("Texture load: Failed to open the file " + name).substr(0, 1023);
-    EXPECT_EQ(out, expected);
-    EXPECT_EQ(sink.texts().at(0), expected);
+TEST(ReportError, WritesTheFormattedTextToStandardOutputAndABoxCutTo1023Characters) {
+    const std::string prefix = "Texture load: Failed to open the file ";
+    const std::string longName(5000, 'a');
+    struct Case {
+        std::string name;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"x.tga", prefix + "x.tga!"},
+        // Percent signs in what was formatted are written unchanged.
+        {"100% sure, %d %s %n", prefix + "100% sure, %d %s %n!"},
+        {longName, (prefix + longName).substr(0, 1023)},
+    };
+    for (const Case& c : cases) {
+        MessageSink sink;
+        testing::internal::CaptureStdout();
+        reportError("Texture load: Failed to open the file %s!", c.name.c_str());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.expected);
+        ASSERT_EQ(sink.boxes.size(), 1u);
+        EXPECT_EQ(sink.boxes[0].text, c.expected);
+        EXPECT_EQ(sink.boxes[0].title, "Error");
+        EXPECT_EQ(sink.boxes[0].icon, platform::MessageBoxIcon::error);
+        EXPECT_EQ(sink.boxes[0].owner, nullptr);
+    }
 }
 
 #ifndef _WIN32

@@ -1,8 +1,8 @@
-// The audio layer below the soundtrack: its error codes and the spectrum transform.
+// The audio layer below the soundtrack: its error codes, its stream slots and volumes, the
+// spectrum transform, and a stream played to its end.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <numbers>
 #include <string>
@@ -12,37 +12,7 @@
 #include "platform/audio.h"
 #include "support/show_test.h"
 
-namespace fs = std::filesystem;
 using namespace platform;
-
-namespace {
-
-// CTest names the source folder; run by hand, tests/ as the working folder will do.
-std::string testMp3() {
-    const char* source = std::getenv("HOPSASA_SOURCE_DIR");
-    return (source ? std::string(source) + "/tests/" : std::string()) + "data/sine-1khz.mp3";
-}
-
-std::vector<float> sine(double bin, double amplitude) {
-    std::vector<float> samples(kSpectrumSamples);
-    for (int n = 0; n < kSpectrumSamples; ++n) {
-        samples[n] = static_cast<float>(
-            amplitude * std::sin(2 * std::numbers::pi * bin * n / kSpectrumSamples + 0.3));
-    }
-    return samples;
-}
-
-std::vector<float> spectrumOf(const std::vector<float>& samples) {
-    std::vector<float> out(kSpectrumSize, -1.0f);
-    platform::spectrumOf(samples.data(), out.data());
-    return out;
-}
-
-int loudest(const std::vector<float>& spectrum) {
-    return static_cast<int>(std::max_element(spectrum.begin(), spectrum.end()) - spectrum.begin());
-}
-
-}  // namespace
 
 // One walk through the states of the layer, checking the code each call leaves.
 TEST(AudioOutput, EachFailureLeavesTheCodeOfItsCause) {
@@ -51,7 +21,7 @@ TEST(AudioOutput, EachFailureLeavesTheCodeOfItsCause) {
     float spectrum[kSpectrumSize];
     std::fill(std::begin(spectrum), std::end(spectrum), 0.5f);
 
-    EXPECT_EQ(openAudioStream(testMp3().c_str()), 0u);
+    EXPECT_EQ(openAudioStream(kTestMp3), 0u);
     EXPECT_EQ(audioErrorCode(), kAudioNotInitialised);
     EXPECT_FALSE(playAudioStream(1));
     EXPECT_EQ(audioErrorCode(), kAudioNotInitialised);
@@ -62,15 +32,13 @@ TEST(AudioOutput, EachFailureLeavesTheCodeOfItsCause) {
     EXPECT_FALSE(initAudioOutput(44100));
     EXPECT_EQ(audioErrorCode(), kAudioAlreadyInitialised);
 
-    EXPECT_EQ(openAudioStream(dir.path("absent.mp3").c_str()), 0u);
-    EXPECT_EQ(audioErrorCode(), kAudioFileOpen);
-    fs::create_directory(dir.path("folder.mp3"));
-    EXPECT_EQ(openAudioStream(dir.path("folder.mp3").c_str()), 0u);
-    EXPECT_EQ(audioErrorCode(), kAudioFileOpen) << "a folder opens but cannot be read";
+    std::filesystem::create_directory(dir.path("folder.mp3"));
     writeFile(dir.path("text.mp3"), {'h', 'e', 'l', 'l', 'o', '\n'});
-    EXPECT_EQ(openAudioStream(dir.path("text.mp3").c_str()), 0u);
-    EXPECT_EQ(audioErrorCode(), kAudioFileFormat);
-
+    // A folder opens but cannot be read.
+    for (const char* name : {"absent.mp3", "folder.mp3", "text.mp3"}) {
+        EXPECT_EQ(openAudioStream(dir.path(name).c_str()), 0u);
+        EXPECT_EQ(audioErrorCode(), name[0] == 't' ? kAudioFileFormat : kAudioFileOpen) << name;
+    }
     for (AudioStream none : {0u, 1u}) {
         EXPECT_FALSE(playAudioStream(none));
         EXPECT_EQ(audioErrorCode(), kAudioInvalidHandle);
@@ -84,29 +52,15 @@ TEST(AudioOutput, EachFailureLeavesTheCodeOfItsCause) {
         std::all_of(std::begin(spectrum), std::end(spectrum), [](float v) { return v == 0.5f; }));
 
     // Failed opens take no handle: the first stream that opens is 1.
-    AudioStream stream = openAudioStream(testMp3().c_str());
+    AudioStream stream = openAudioStream(kTestMp3);
     EXPECT_EQ(stream, 1u);
     EXPECT_EQ(audioErrorCode(), kAudioOk);
     EXPECT_FALSE(audioPlaying()) << "opening does not start it";
-    EXPECT_EQ(audioStreamVolume(stream), 100);
     EXPECT_TRUE(audioStreamSpectrum(stream, spectrum));
     EXPECT_EQ(audioErrorCode(), kAudioOk);
 
-    // Streams are never closed, so their slots run out.
-    AudioStream last = stream;
-    while (AudioStream next = openAudioStream(testMp3().c_str()))
-        last = next;
-    EXPECT_EQ(audioErrorCode(), kAudioTooManyStreams);
-    EXPECT_GT(last, stream);
-    EXPECT_TRUE(playAudioStream(last)) << "the last slot is a working stream";
-}
-
-TEST(AudioOutput, VolumeIsClampedToItsScaleAndKeptAcrossPlaying) {
-    FreshAudioOutput audio;
-    ASSERT_TRUE(initAudioOutput(44100));
-    AudioStream stream = openAudioStream(testMp3().c_str());
-    ASSERT_NE(stream, 0u);
-
+    // The volume is clamped to its scale and kept with the stream across playing.
+    EXPECT_EQ(audioStreamVolume(stream), 100);
     EXPECT_TRUE(setAudioStreamVolume(stream, 250));
     EXPECT_EQ(audioStreamVolume(stream), 100);
     EXPECT_TRUE(setAudioStreamVolume(stream, -3));
@@ -117,39 +71,85 @@ TEST(AudioOutput, VolumeIsClampedToItsScaleAndKeptAcrossPlaying) {
     EXPECT_EQ(audioStreamVolume(stream), 37);
     EXPECT_TRUE(playAudioStream(stream)) << "playing again restarts it";
     EXPECT_TRUE(audioPlaying());
+
+    // Streams left open take their slots until none is left; the last is a working stream.
+    AudioStream last = stream;
+    while (AudioStream next = openAudioStream(kTestMp3))
+        last = next;
+    EXPECT_EQ(audioErrorCode(), kAudioTooManyStreams);
+    EXPECT_GT(last, stream);
+    EXPECT_TRUE(playAudioStream(last));
 }
 
-TEST(Spectrum, AFullScaleSineOnABinPeaksAtOneInThatBin) {
-    std::vector<float> out = spectrumOf(sine(32, 1.0));
-    EXPECT_EQ(loudest(out), 32);
-    EXPECT_NEAR(out[32], 1.0f, 0.001f);
-    // The Hann window spreads a centred tone over its two neighbours at half height...
-    EXPECT_NEAR(out[31], 0.5f, 0.001f);
-    EXPECT_NEAR(out[33], 0.5f, 0.001f);
-    // ...and nowhere else.
-    EXPECT_LT(out[29], 0.001f);
-    EXPECT_LT(out[200], 0.001f);
+TEST(AudioOutput, ClosingTheNewestStreamFreesItsSlot) {
+    FreshAudioOutput audio;
+    ASSERT_TRUE(initAudioOutput(44100));
+    // More rounds than there are slots: each close gives the slot back.
+    for (int round = 0; round < 40; ++round) {
+        AudioStream stream = openAudioStream(kTestMp3);
+        ASSERT_EQ(stream, 1u) << "round " << round << ", error " << audioErrorCode();
+        ASSERT_TRUE(playAudioStream(stream));
+        EXPECT_TRUE(closeAudioStream(stream));
+        EXPECT_EQ(audioErrorCode(), kAudioOk);
+        EXPECT_FALSE(audioPlaying());
+        EXPECT_FALSE(playAudioStream(stream));
+        EXPECT_EQ(audioErrorCode(), kAudioInvalidHandle);
+        EXPECT_FALSE(closeAudioStream(stream));
+        EXPECT_EQ(audioErrorCode(), kAudioInvalidHandle);
+    }
+    // Closing an older stream keeps the handles of the newer ones.
+    AudioStream first = openAudioStream(kTestMp3);
+    AudioStream second = openAudioStream(kTestMp3);
+    EXPECT_TRUE(closeAudioStream(first));
+    EXPECT_EQ(audioStreamVolume(second), 100);
+    EXPECT_EQ(audioStreamVolume(first), -1);
 }
 
-TEST(Spectrum, ScalesWithAmplitudeAndShowsSilenceAsZero) {
-    std::vector<float> half = spectrumOf(sine(100, 0.5));
-    EXPECT_NEAR(half[100], 0.5f, 0.001f);
-    std::vector<float> silent = spectrumOf(std::vector<float>(kSpectrumSamples, 0.0f));
-    EXPECT_TRUE(std::all_of(silent.begin(), silent.end(), [](float v) { return v == 0; }));
-}
-
-TEST(Spectrum, ToneBetweenBinsPeaksInTheNearerOne) {
-    // 1000 Hz at 44100 Hz: bin 11.61.
-    std::vector<float> out = spectrumOf(sine(1000.0 * kSpectrumSamples / 44100, 1.0));
-    EXPECT_EQ(loudest(out), 12);
-    EXPECT_GT(out[11], out[13]);
-    EXPECT_NEAR(out[12], 0.85f, 0.1f);
+TEST(Spectrum, ASineShowsAtItsBinWithItsAmplitude) {
+    struct Case {
+        double bin, amplitude;
+        int peak;
+        float atPeak, tolerance;
+    };
+    const Case cases[] = {
+        // A full-scale sine centred on a bin gives 1 there; the Hann window spreads it over
+        // its two neighbours at half height, and nowhere else.
+        {32, 1.0, 32, 1.0f, 0.001f},
+        {100, 0.5, 100, 0.5f, 0.001f},
+        // 1000 Hz at 44100 Hz lies at bin 11.61: the nearer bin peaks, at about 0.85.
+        {1000.0 * kSpectrumSamples / 44100, 1.0, 12, 0.85f, 0.1f},
+        {0, 0.0, -1, 0.0f, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("bin " + std::to_string(c.bin) + ", amplitude " + std::to_string(c.amplitude));
+        std::vector<float> samples(kSpectrumSamples);
+        for (int n = 0; n < kSpectrumSamples; ++n) {
+            samples[n] = static_cast<float>(
+                c.amplitude * std::sin(2 * std::numbers::pi * c.bin * n / kSpectrumSamples + 0.3));
+        }
+        std::vector<float> out(kSpectrumSize, -1.0f);
+        spectrumOf(samples.data(), out.data());
+        if (c.peak < 0) {
+            EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return v == 0; }));
+            continue;
+        }
+        EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), c.peak);
+        EXPECT_NEAR(out[c.peak], c.atPeak, c.tolerance);
+        if (c.bin == c.peak) {
+            EXPECT_NEAR(out[c.peak - 1], c.atPeak / 2, c.tolerance);
+            EXPECT_NEAR(out[c.peak + 1], c.atPeak / 2, c.tolerance);
+            EXPECT_LT(out[c.peak - 3], 0.001f);
+        } else {
+            EXPECT_GT(out[11], out[13]);
+        }
+        EXPECT_LT(out[200], 0.001f);
+    }
 }
 
 TEST(AudioOutput, AStreamPlaysOnceToItsEndAndTheSpectrumFallsSilent) {
     FreshAudioOutput audio;
     ASSERT_TRUE(initAudioOutput(44100));
-    AudioStream stream = openAudioStream(testMp3().c_str());
+    AudioStream stream = openAudioStream(kTestMp3);
     ASSERT_TRUE(playAudioStream(stream));
     // The tone lasts two seconds; the output device plays it in real time.
     bool ended = false;

@@ -30,11 +30,6 @@ using namespace platform;
 
 namespace {
 
-std::string testMp3() {
-    const char* source = std::getenv("HOPSASA_SOURCE_DIR");
-    return (source ? std::string(source) + "/tests/" : std::string()) + "data/sine-1khz.mp3";
-}
-
 // SDL's playback thread ("SDLAudioP" and the device's number), 0 while there is none.
 pid_t audioThread() {
     for (const fs::directory_entry& task : fs::directory_iterator("/proc/self/task")) {
@@ -79,7 +74,7 @@ void withoutRealTimeRights() {
 bool playUntilHeard() {
     if (!initAudioOutput(44100))
         return false;
-    const AudioStream stream = openAudioStream(testMp3().c_str());
+    const AudioStream stream = openAudioStream(kTestMp3);
     if (stream == 0 || !playAudioStream(stream))
         return false;
     float spectrum[kSpectrumSize] = {};

@@ -1,10 +1,10 @@
-// What each scene shows, and when, on colour-coded pictures.
+// What each scene shows, and when, on colour-coded pictures; how the wide backdrop moves its
+// pictures at different frame rates; the blob burst; and how the last scene ends the show.
 #include <cmath>
+#include <string>
 
-#include "audio/music_stream.h"
 #include "demo/show.h"
 #include "gfx/blob_field.h"
-#include "gfx/sprite.h"
 #include "platform/display.h"
 #include "support/timeline.h"
 
@@ -17,158 +17,172 @@ int aliveBlobs(const Show& show) {
     return alive;
 }
 
-bool sineAbove(float factor, double t) {
-    return std::sin(static_cast<double>(factor * static_cast<float>(t))) > 0;
+// Of two pictures taking turns at `rate`, the one shown at scene time t (the first while
+// the sine is above 0).
+ShowPicture turns(float rate, double t, ShowPicture first, ShowPicture second) {
+    return std::sin(static_cast<double>(rate * static_cast<float>(t))) > 0 ? first : second;
 }
+
+// What a pixel shows: one of the show's pictures, or a colour no picture has.
+struct Sight {
+    Sight(ShowPicture picture) : picture(picture) {}
+    Sight(Rgba color) : color(color) {}
+    ShowPicture picture = nullptr;
+    Rgba color;
+};
+
+struct Probe {
+    int fps;
+    int scene;
+    double t;  // scene time, on a frame of that rate
+    int x, y;
+    Sight sight;
+};
+
+using S = Show;
 
 }  // namespace
 
-TEST_F(TimelineTest, TitleCardFillsTheScreen) {
-    startShow(60);
-    enterScene(0);
-    playUntil(2.5);
-    EXPECT_TRUE(shows(400, 300, &Show::sprTittel));
-    EXPECT_TRUE(shows(5, 5, &Show::sprTittel));
-    EXPECT_TRUE(shows(794, 594, &Show::sprTittel));
+TEST_F(TimelineTest, EachSceneShowsItsPicturesInTheirTimeWindows) {
+    const Probe probes[] = {
+        // The cards cover the whole screen.
+        {60, 0, 2.5, 400, 300, &S::sprTittel},
+        {60, 0, 2.5, 5, 5, &S::sprTittel},
+        {60, 0, 2.5, 794, 594, &S::sprTittel},
+        // The wide hall; the old man rises from below, the bubbles show over him in turn.
+        {60, 1, 1, 300, 200, &S::sprBg1},
+        {60, 1, 1, 100, 580, &S::sprBg1},
+        {60, 1, 3, 300, 200, &S::sprBoble1},
+        {60, 1, 3, 430, 200, &S::sprBg1},
+        {60, 1, 3, 300, 520, &S::sprGubb},  // risen 181 pixels
+        {60, 1, 5, 430, 200, &S::sprBoble2},
+        {60, 1, 5, 300, 200, &S::sprBg1},
+        {60, 1, 7, 430, 200, &S::sprBg1},
+        {60, 1, 11, 100, 580, &S::sprRor},
+        // The party: three bubbles one after another beside the old man, then the figure.
+        {60, 2, 1, 100, 400, &S::sprGubbFlip},
+        {60, 2, 1, 400, 200, &S::sprDemosceneRad},
+        {60, 2, 3, 400, 200, &S::sprBoble3},
+        {60, 2, 6, 400, 400, &S::sprBoble4},
+        {60, 2, 6, 400, 200, &S::sprDemosceneRad},
+        {60, 2, 10, 430, 380, &S::sprBoble5},
+        {60, 2, 10, 365, 415, &S::sprDemosceneRad},  // the fourth bubble is gone
+        {60, 2, 10, 100, 400, &S::sprGubbFlip},
+        {60, 2, 15, 300, 400, turns(20, 15, &S::sprOksOpp, &S::sprOksNed)},
+        {60, 2, 15.1, 300, 400, turns(20, 15.1, &S::sprOksOpp, &S::sprOksNed)},
+        {60, 2, 15.1, 100, 400, &S::sprDemosceneRad},  // the old man is gone
+        // The talking crab on white, its mouth taking turns; never both bubbles.
+        {60, 3, 0, 400, 350, &S::sprKrabbeSnakk2},  // sin(0) is not above 0
+        {60, 3, 0.5, 5, 5, kWhite},
+        {60, 3, 0.5, 400, 205, kWhite},
+        {60, 3, 0.5, 400, 350, turns(30, 0.5, &S::sprKrabbeSnakk1, &S::sprKrabbeSnakk2)},
+        {60, 3, 0.55, 400, 350, turns(30, 0.55, &S::sprKrabbeSnakk1, &S::sprKrabbeSnakk2)},
+        {60, 3, 1.5, 400, 205, &S::sprBoble6},
+        {60, 3, 2.25, 400, 205, kWhite},
+        {60, 3, 2.25, 400, 260, kWhite},
+        {60, 3, 3, 400, 260, &S::sprBoble7},
+        {60, 3, 3, 400, 205, kWhite},
+        {60, 3, 4.5, 400, 260, kWhite},
+        {60, 4, 1, 400, 300, &S::sprSupercrab},
+        {60, 4, 1, 5, 594, &S::sprSupercrab},
+        // The old man upright at half his size, the crab from 2 s, then the burst of blobs.
+        {60, 5, 1, 5, 5, kWhite},
+        {60, 5, 1, 150, 550, &S::sprGubb},
+        {60, 5, 1, 400, 400, kWhite},
+        {60, 5, 2.5, 400, 400, &S::sprKrabbe1},
+        {60, 5, 2.5, 150, 550, &S::sprGubb},
+        {60, 5, 4, 400, 300, kBlobRed},  // this frame's blobs sit at the centre
+        {60, 5, 4, 100, 590, &S::sprGubbKropp},
+        // The crowd takes turns, then the card spins in front of white.
+        {60, 6, 0, 400, 300, &S::sprScenefolk2},
+        {60, 6, 3.1, 400, 300, turns(20, 3.1, &S::sprScenefolk1, &S::sprScenefolk2)},
+        {60, 6, 3.2, 400, 300, turns(20, 3.2, &S::sprScenefolk1, &S::sprScenefolk2)},
+        {60, 6, 6.5, 400, 300, &S::sprSavedTheDay},
+        {60, 6, 6.5, 3, 3, kWhite},  // the turned card leaves the corners to the backdrop
+        {60, 7, 4, 400, 300, &S::sprCredits},
+        // Every time bound is strict: at four frames a second, frames land on each bound.
+        {4, 1, 2, 300, 200, &S::sprBg1},
+        {4, 1, 4, 300, 200, &S::sprBg1},
+        {4, 1, 4, 430, 200, &S::sprBg1},
+        {4, 1, 6, 430, 200, &S::sprBg1},
+        {4, 1, 8, 100, 580, &S::sprBg1},
+        {4, 2, 1.5, 400, 200, &S::sprDemosceneRad},
+        {4, 2, 4, 400, 200, &S::sprBoble3},
+        {4, 2, 9, 400, 400, &S::sprBoble4},
+        {4, 2, 14, 100, 400, &S::sprDemosceneRad},
+        {4, 3, 1, 400, 205, kWhite},
+        {4, 3, 2, 400, 205, kWhite},
+        {4, 3, 2.5, 400, 260, kWhite},
+        {4, 3, 4, 400, 260, kWhite},
+        {4, 5, 2, 400, 400, kWhite},
+        {4, 5, 3, 150, 550, &S::sprGubb},
+        {4, 6, 6, 400, 300, turns(20, 6, &S::sprScenefolk1, &S::sprScenefolk2)},
+    };
+    int scene = -1;
+    for (const Probe& p : probes) {
+        if (p.fps != fps || !show) {
+            startShow(p.fps);
+            scene = -1;
+        }
+        if (p.scene != scene) {
+            enterScene(p.scene);
+            scene = p.scene;
+        }
+        playUntil(p.t);
+        const auto seen = p.sight.picture ? shows(p.x, p.y, p.sight.picture)
+                                          : showsColor(p.x, p.y, p.sight.color);
+        EXPECT_TRUE(seen) << "scene " << scene << " at " << p.fps << " frames a second";
+    }
     EXPECT_TRUE(sink.boxes.empty());
 }
 
-TEST_F(TimelineTest, WideBackdropBubblesAndPipeInTheirWindows) {
-    startShow(60);
-    enterScene(1);
-    playUntil(1);
-    EXPECT_TRUE(shows(300, 200, &Show::sprBg1));
-    EXPECT_TRUE(shows(100, 580, &Show::sprBg1));
-    playUntil(3);  // the old man has risen 181 pixels; the first bubble shows over him
-    EXPECT_TRUE(shows(300, 200, &Show::sprBoble1));
-    EXPECT_TRUE(shows(430, 200, &Show::sprBg1));
-    EXPECT_TRUE(shows(300, 520, &Show::sprGubb));
-    playUntil(5);
-    EXPECT_TRUE(shows(430, 200, &Show::sprBoble2));
-    EXPECT_TRUE(shows(300, 200, &Show::sprBg1));
-    playUntil(7);
-    EXPECT_TRUE(shows(430, 200, &Show::sprBg1));
-    EXPECT_FLOAT_EQ(show->scenes.wideBackdrop.gubb.angle,
-                    10.0f * static_cast<float>(std::sin(7.0)));
-    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerY, 350);
-    playUntil(9);
-    EXPECT_EQ(show->scenes.wideBackdrop.bg1.centerX, 400 + 119)
-        << "one pixel for each frame with 6 < t < 8";
-    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerX, 300 + 59)
-        << "one pixel for each frame with 7 < t < 8";
-    playUntil(11);
-    EXPECT_EQ(show->scenes.wideBackdrop.ror.centerX, -135 + 2 * 119)
-        << "two pixels for each frame with 8 < t < 10";
-    EXPECT_TRUE(shows(100, 580, &Show::sprRor));
-}
-
-TEST_F(TimelineTest, WideBackdropBoundsAreStrict) {
-    startShow(4);  // frames land exactly on 2, 4, 6 and 8 seconds
-    enterScene(1);
-    for (double t : {2.0, 4.0, 6.0}) {
-        playUntil(t);
-        EXPECT_TRUE(shows(300, 200, &Show::sprBg1)) << "no bubble at t = " << t;
-        EXPECT_TRUE(shows(430, 200, &Show::sprBg1)) << "no bubble at t = " << t;
-    }
-    playUntil(8);
-    EXPECT_EQ(show->scenes.wideBackdrop.bg1.centerX, 400 + 7)
-        << "slides only on the frames of 6 < t < 8";
-    EXPECT_TRUE(shows(100, 580, &Show::sprBg1)) << "the pipe shows only after t = 8";
-}
-
-TEST_F(TimelineTest, OldManArrivesInTheCornerOnlyAtHighFrameRates) {
-    startShow(240);
-    enterScene(1);
-    playUntil(10.5);
-    EXPECT_EQ(show->scenes.wideBackdrop.ror.centerX, 129)
-        << "steps of two from -135 stop at the first value >= 128";
-    playUntil(15);
-    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerX, 120);
-    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerY, 150) << "dropped 30 pixels once, on arrival";
-    EXPECT_EQ(show->scenes.wideBackdrop.gubb.drawWidth, 99) << "shrunk once: floor(100 * 0.99)";
-}
-
-TEST_F(TimelineTest, OldManNeverArrivesAtThirtyFramesASecond) {
-    startShow(30);
-    enterScene(1);
-    playUntil(15);
-    EXPECT_EQ(show->scenes.wideBackdrop.gubb.centerX, 300 + 29 - 120);
-    EXPECT_EQ(show->scenes.wideBackdrop.gubb.drawWidth, 100);
-    EXPECT_EQ(show->scenes.wideBackdrop.ror.centerX, -135 + 2 * 59);
-}
-
-TEST_F(TimelineTest, PartyBubblesFollowEachOtherThenTheFigureFlips) {
-    startShow(60);
-    enterScene(2);
-    playUntil(1);
-    EXPECT_TRUE(shows(100, 400, &Show::sprGubbFlip));
-    EXPECT_TRUE(shows(400, 200, &Show::sprDemosceneRad));
-    playUntil(3);
-    EXPECT_TRUE(shows(400, 200, &Show::sprBoble3));
-    playUntil(6);
-    EXPECT_TRUE(shows(400, 400, &Show::sprBoble4));
-    EXPECT_TRUE(shows(400, 200, &Show::sprDemosceneRad));
-    playUntil(10);
-    EXPECT_TRUE(shows(430, 380, &Show::sprBoble5));
-    EXPECT_TRUE(shows(365, 415, &Show::sprDemosceneRad)) << "the fourth bubble is gone";
-    EXPECT_TRUE(shows(100, 400, &Show::sprGubbFlip));
-    for (double t : {15.0, 15.1, 15.2, 15.3}) {
-        playUntil(t);
-        EXPECT_TRUE(shows(300, 400, sineAbove(20, t) ? &Show::sprOksOpp : &Show::sprOksNed));
-        EXPECT_TRUE(shows(100, 400, &Show::sprDemosceneRad)) << "the old man is gone";
+TEST_F(TimelineTest, WideBackdropMovesItsPicturesByWholePixelsPerFrame) {
+    using State = WideBackdropState;
+    struct Check {
+        int fps;
+        double t;
+        PlacedPicture State::*picture;
+        int32_t Placement::*field;
+        int expected;
+        const char* why;
+    };
+    const Check checks[] = {
+        {60, 7, &State::gubb, &Placement::centerY, 350, "risen one pixel a frame, up to 350"},
+        {60, 9, &State::bg1, &Placement::centerX, 400 + 119, "a pixel a frame with 6 < t < 8"},
+        {60, 9, &State::gubb, &Placement::centerX, 300 + 59, "a pixel a frame with 7 < t < 8"},
+        {60, 11, &State::ror, &Placement::centerX, -135 + 2 * 119, "two a frame, 8 < t < 10"},
+        {4, 8, &State::bg1, &Placement::centerX, 400 + 7, "only on the frames of 6 < t < 8"},
+        {30, 15, &State::gubb, &Placement::centerX, 300 + 29 - 120, "never in the corner at 30"},
+        {30, 15, &State::gubb, &Placement::drawWidth, 100, "so never shrunk"},
+        {30, 15, &State::ror, &Placement::centerX, -135 + 2 * 59, "two a frame, 8 < t < 10"},
+        {240, 10.5, &State::ror, &Placement::centerX, 129, "steps of two stop at >= 128"},
+        {240, 15, &State::gubb, &Placement::centerX, 120, "in the corner at 240"},
+        {240, 15, &State::gubb, &Placement::centerY, 150, "dropped 30 pixels once, on arrival"},
+        {240, 15, &State::gubb, &Placement::drawWidth, 99, "shrunk once: floor(100 * 0.99)"},
+    };
+    for (const Check& c : checks) {
+        if (c.fps != fps || !show) {
+            startShow(c.fps);
+            enterScene(1);
+        }
+        playUntil(c.t);
+        EXPECT_EQ(show->scenes.wideBackdrop.*c.picture.*c.field, c.expected)
+            << c.why << ", at " << c.fps << " frames a second, t = " << c.t;
+        // He rocks by ten degrees of the scene time's sine while the hall slides.
+        if (c.fps == 60 && c.t == 7) {
+            EXPECT_FLOAT_EQ(show->scenes.wideBackdrop.gubb.angle,
+                            10.0f * static_cast<float>(std::sin(7.0)));
+        }
     }
 }
 
-TEST_F(TimelineTest, CrabTalksOnWhiteWithTwoBubbles) {
-    startShow(60);
-    enterScene(3);
-    EXPECT_TRUE(shows(400, 350, &Show::sprKrabbeSnakk2)) << "sin(0) is not above 0";
-    for (double t : {0.5, 0.55, 0.6, 0.65}) {
-        playUntil(t);
-        EXPECT_TRUE(showsColor(5, 5, kWhite));
-        EXPECT_TRUE(
-            shows(400, 350, sineAbove(30, t) ? &Show::sprKrabbeSnakk1 : &Show::sprKrabbeSnakk2));
-        EXPECT_TRUE(showsColor(400, 205, kWhite));
-    }
-    playUntil(1.5);
-    EXPECT_TRUE(shows(400, 205, &Show::sprBoble6));
-    playUntil(2.25);
-    EXPECT_TRUE(showsColor(400, 205, kWhite));
-    EXPECT_TRUE(showsColor(400, 260, kWhite));
-    playUntil(3);
-    EXPECT_TRUE(shows(400, 260, &Show::sprBoble7));
-    EXPECT_TRUE(showsColor(400, 205, kWhite)) << "never both bubbles";
-    playUntil(4.5);
-    EXPECT_TRUE(showsColor(400, 260, kWhite));
-}
-
-TEST_F(TimelineTest, SupercrabCardFillsTheScreen) {
-    startShow(60);
-    enterScene(4);
-    playUntil(1);
-    EXPECT_TRUE(shows(400, 300, &Show::sprSupercrab));
-    EXPECT_TRUE(shows(5, 594, &Show::sprSupercrab));
-}
-
-TEST_F(TimelineTest, BlobBurstFromTheCentreBetweenThreeAndFiveSeconds) {
+TEST_F(TimelineTest, BlobBurstSpraysThreeBlobsAFrameBetweenThreeAndFiveSeconds) {
     startShow(60);
     enterScene(5);
-    playUntil(1);
-    EXPECT_TRUE(showsColor(5, 5, kWhite));
-    EXPECT_TRUE(shows(150, 550, &Show::sprGubb)) << "upright, at half its picture size";
-    EXPECT_TRUE(showsColor(400, 400, kWhite));
-    EXPECT_TRUE(showsColor(400, 300, kWhite));
-    EXPECT_EQ(aliveBlobs(*show), 0);
-    playUntil(2.5);
-    EXPECT_TRUE(shows(400, 400, &Show::sprKrabbe1));
-    EXPECT_TRUE(shows(150, 550, &Show::sprGubb));
     playUntil(3);
     EXPECT_EQ(aliveBlobs(*show), 0) << "t = 3 exactly spawns nothing";
-    EXPECT_TRUE(shows(150, 550, &Show::sprGubb));
     playUntil(4);
     EXPECT_EQ(aliveBlobs(*show), 3 * 60) << "three blobs on each frame with 3 < t <= 4";
-    EXPECT_TRUE(showsColor(400, 300, kBlobRed)) << "this frame's blobs sit at the centre";
-    EXPECT_TRUE(shows(100, 590, &Show::sprGubbKropp));
     playUntil(5.5);
     const int burst = aliveBlobs(*show);
     EXPECT_EQ(burst, 3 * 119) << "spawning stops before t = 5";
@@ -176,39 +190,18 @@ TEST_F(TimelineTest, BlobBurstFromTheCentreBetweenThreeAndFiveSeconds) {
     EXPECT_EQ(aliveBlobs(*show), burst) << "blobs live four seconds; none is spawned after 5";
 }
 
-TEST_F(TimelineTest, CrowdFlickersThenTheCardSpins) {
-    startShow(60);
-    enterScene(6);
-    EXPECT_TRUE(shows(400, 300, &Show::sprScenefolk2)) << "sin(0) is not above 0";
-    for (double t : {3.0, 3.1, 3.2}) {
-        playUntil(t);
-        EXPECT_TRUE(
-            shows(400, 300, sineAbove(20, t) ? &Show::sprScenefolk1 : &Show::sprScenefolk2));
+TEST_F(TimelineTest, SpinningCardsAngleDependsOnlyOnTheSceneTime) {
+    for (int rate : {10, 30, 60, 240}) {
+        startShow(rate);
+        enterScene(6);
+        playUntil(6.5);
+        EXPECT_FLOAT_EQ(show->scenes.crowdAndCard.savedTheDay.angle, 1300.0f) << rate << " fps";
     }
-    playUntil(6.0);
-    EXPECT_FALSE(showsColor(400, 300, colorOf(&Show::sprSavedTheDay))) << "crowd until t > 6";
-    playUntil(6.5);
-    EXPECT_FLOAT_EQ(show->scenes.crowdAndCard.savedTheDay.angle, 1300.0f);
-    EXPECT_TRUE(shows(400, 300, &Show::sprSavedTheDay));
-    EXPECT_TRUE(showsColor(3, 3, kWhite)) << "the turned card leaves the corners to the backdrop";
 }
-
-class CardAngleTest : public TimelineTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(CardAngleTest, CardAngleDependsOnlyOnTime) {
-    startShow(GetParam());
-    enterScene(6);
-    playUntil(6.5);
-    EXPECT_FLOAT_EQ(show->scenes.crowdAndCard.savedTheDay.angle, 1300.0f);
-}
-
-INSTANTIATE_TEST_SUITE_P(FrameRates, CardAngleTest, ::testing::Values(10, 30, 60, 240));
 
 TEST_F(TimelineTest, CreditsThenTheQuitMessageAndNothingDrawn) {
     startShow(60);
     enterScene(7);
-    playUntil(4);
-    EXPECT_TRUE(shows(400, 300, &Show::sprCredits));
     playUntil(5);
     EXPECT_EQ(show->sceneIndex, 7) << "5.0 exactly does not end the scene";
     playUntil(5.0 + 1.0 / 60);

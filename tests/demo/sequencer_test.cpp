@@ -1,6 +1,5 @@
-// The whole timeline: how long each scene lasts in frames, and start-up's messages in order.
-#include <unistd.h>
-
+// The whole timeline: start-up, how many frames each scene lasts, a seek drawing what
+// playing draws, start-up's messages in order, and a show without a window.
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -8,7 +7,6 @@
 #include "app/gl_window.h"
 #include "demo/assets.h"
 #include "demo/show.h"
-#include "gfx/sprite.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "support/timeline.h"
@@ -26,45 +24,44 @@ std::array<int, kSceneCount> playWholeShow(Show& show) {
     return frames;
 }
 
+class WholeShowTest : public TimelineTest, public ::testing::WithParamInterface<int> {};
+
 }  // namespace
 
-class SceneLengthTest : public TimelineTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(SceneLengthTest, EachSceneEndsOnTheFirstFrameAfterItsDuration) {
+TEST_P(WholeShowTest, ScenesEndOnTheFirstFrameAfterTheirLengthAndASeekDrawsWhatPlayingDraws) {
+    const int64_t presented = platform::framesPresented(window->hDC);
     startShow(GetParam());
-    std::array<int, kSceneCount> frames = playWholeShow(*show);
-    int total = 0;
+    EXPECT_EQ(platform::framesPresented(window->hDC) - presented, 1)
+        << "the loading picture is presented once, before the scenes";
+    for (const SpriteAsset& asset : kSpriteAssets)
+        EXPECT_TRUE((*show.*asset.sprite)->loaded) << asset.file;
+    EXPECT_EQ(show->sprGubb->width, 200) << "each picture from its own file";
+
+    // Two moments in every scene: its first frame, and one well inside it where the scene's
+    // motion and the blob burst's random numbers have had time to matter.
+    std::vector<int64_t> moments;
+    int64_t first = 0;
+    for (const Scene* scene : kScenes) {
+        moments.push_back(first);
+        moments.push_back(first + sceneFrames(*scene, fps) * 2 / 3);
+        first += sceneFrames(*scene, fps);
+    }
+    EXPECT_EQ(first, showFrames(fps));
+
+    std::array<int, kSceneCount> frames{};
+    std::vector<std::vector<uint8_t>> played;
+    for (int64_t k = 0; !show->finished(); ++k) {
+        ++frames[show->sceneIndex];
+        platform::setManualCounter(k);
+        show->renderFrame();
+        if (std::find(moments.begin(), moments.end(), k) != moments.end())
+            played.push_back(readScreen());
+    }
     for (int scene = 0; scene < kSceneCount; ++scene) {
         // Frame n is drawn at n / fps; a length of L s ends on frame L * fps + 1.
         const int length = static_cast<int>(kScenes[scene]->length);
         EXPECT_EQ(frames[scene], length * fps + 2) << "scene " << scene;
         EXPECT_EQ(frames[scene], sceneFrames(*kScenes[scene], fps)) << "scene " << scene;
-        total += frames[scene];
-    }
-    EXPECT_EQ(total, showFrames(fps));
-    EXPECT_TRUE(sink.boxes.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(FrameRates, SceneLengthTest, ::testing::Values(25, 60));
-
-TEST_F(TimelineTest, ASeekDrawsTheFrameThatPlayingThereDraws) {
-    startShow(10);
-    // Two moments in every scene: its first frame, and one well inside it where the
-    // scene's motion and the blob burst's random numbers have had time to matter.
-    std::vector<int64_t> moments;
-    for (int scene = 0; scene < kSceneCount; ++scene) {
-        int64_t first = 0;
-        for (int s = 0; s < scene; ++s)
-            first += sceneFrames(*kScenes[s], fps);
-        moments.push_back(first);
-        moments.push_back(first + sceneFrames(*kScenes[scene], fps) * 2 / 3);
-    }
-    std::vector<std::vector<uint8_t>> played;
-    for (int64_t k = 0; !show->finished(); ++k) {
-        platform::setManualCounter(k);
-        show->renderFrame();
-        if (std::find(moments.begin(), moments.end(), k) != moments.end())
-            played.push_back(readScreen());
     }
     ASSERT_EQ(played.size(), moments.size());
 
@@ -77,6 +74,8 @@ TEST_F(TimelineTest, ASeekDrawsTheFrameThatPlayingThereDraws) {
     }
     EXPECT_TRUE(sink.boxes.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(FrameRates, WholeShowTest, ::testing::Values(10, 60));
 
 TEST_F(TimelineTest, MissingFilesAreReportedInLoadingOrderAndTheShowRunsOn) {
     startShow(10, {kLoadingPicture, kMusicFile, fileOf(&Show::sprGubb), fileOf(&Show::sprKrabbe1),
@@ -100,21 +99,6 @@ TEST_F(TimelineTest, MissingFilesAreReportedInLoadingOrderAndTheShowRunsOn) {
     EXPECT_EQ(sink.boxes.size(), 8u) << "no further message while the scenes run";
 }
 
-TEST_F(TimelineTest, LoadingPictureIsPresentedOnceBeforeTheScenes) {
-    const int64_t before = platform::framesPresented(window->hDC);
-    startShow(60);
-    EXPECT_EQ(platform::framesPresented(window->hDC) - before, 1);
-    EXPECT_EQ(show->screen.width, 800);
-    EXPECT_EQ(show->screen.height, 600);
-    // Every sprite of the table is made, in order, from its file.
-    for (const SpriteAsset& asset : kSpriteAssets) {
-        ASSERT_NE(*show.*asset.sprite, nullptr) << asset.file;
-        EXPECT_TRUE((*show.*asset.sprite)->loaded) << asset.file;
-    }
-    EXPECT_EQ(show->sprBoble1->width, 100);
-    EXPECT_EQ(show->sprGubb->width, 200);
-}
-
 TEST(ShowWithoutWindow, StartUpAndTimelineRunWithoutAContext) {
     MessageSink sink;
     platform::useOffscreenDisplay({1024, 768, 32});
@@ -122,13 +106,10 @@ TEST(ShowWithoutWindow, StartUpAndTimelineRunWithoutAContext) {
     ASSERT_EQ(window.hRC, nullptr);
     TempDir dir;
     writeShowFiles(dir.root());
-    ASSERT_EQ(chdir(dir.root().c_str()), 0);
+    InFolder in(dir.root());
     platform::useManualCounter(10, 0);
     Show show(window);
     show.startMusic();
-    while (!show.finished()) {
-        show.renderFrame();
-        platform::advanceManualCounter(1);
-    }
+    playWholeShow(show);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"Unable to switch to fullscreen"});
 }

@@ -58,9 +58,9 @@ class StartupOrderTest : public TimelineTest {
         writeSolidJpeg(dir.path("photo.jpg"), 40, 24, {60, 60, 200, 255});
         writeSolidPng(dir.path("grey.png"), 16, 16, {90, 90, 90, 255}, PngKind::grey);
         std::ofstream(dir.path("text.png")) << "not a picture\n";
-        writeSolidTga(dir.path("good.tga"), 8, 4, {10, 220, 30, 255});
+        writeTga(dir.path("good.tga"), solidPicture(8, 4, {10, 220, 30, 255}));
         std::ofstream(dir.path("cut.tga")) << "TGA";
-        writeSolidBmp(dir.path("plain.bmp"), 20, 10, {255, 128, 0, 255});
+        writeBmp(dir.path("plain.bmp"), solidPicture(20, 10, {255, 128, 0, 255}));
         writeSolidPng(dir.path("alpha.png"), 32, 32, {0, 255, 0, 128}, PngKind::rgba);
         writeSolidPng(dir.path("last.png"), 128, 64, {128, 0, 128, 255});
         for (const char* name : {"missing_first.png", "first.png", "photo.jpg", "grey.png",

@@ -3,7 +3,9 @@ gives its message, nothing crashes or hangs, and the show runs to its end with s
 
 Each run breaks several files at once where their messages cannot be confused, and the
 standard output is compared whole: the messages come in loading order (the loading picture,
-the soundtrack, the sprites, the blob) and have no separators of their own.
+the soundtrack, the sprites, the blob) and have no separators of their own. What the audio
+layer makes of each kind of broken soundtrack (empty, cut in its first frame, a lying tag)
+is the unit tests' to check; here the show goes on after the failures it reports.
 """
 import base64
 import os
@@ -163,7 +165,7 @@ class BadFilesTest(unittest.TestCase):
             "play": CANT_PLAY,
         })
 
-    def test_pictures_decoded_by_content_and_music_cut_in_half(self):
+    def test_pictures_decoded_by_content_directories_and_music_cut_in_half(self):
         # The content decides the format, not the name: all of these load without a word.
         self.convert("demoscenerad.jpg", "PNG24", "-size", "32x32", "xc:rgb(60,60,200)")
         self.convert("supercrab.png", "JPEG", "-size", "32x32", "xc:rgb(255,0,128)", "-quality",
@@ -174,23 +176,20 @@ class BadFilesTest(unittest.TestCase):
         self.cut("savedtheday.png", len(self.read("savedtheday.png")) // 2)
         # Half an MP3 is a shorter MP3: it opens and plays.
         self.cut("music.mp3", len(self.read("music.mp3")) // 2)
+        self.make_directory("loading.png")
+        self.make_directory("krabbe1.png")
+        self.convert("credits.png", "PNG8", "-size", "16x16", "xc:gray50", "-colorspace",
+                     "Gray")
 
-        self.run_show({})
+        self.run_show({
+            "loading.png": cant_load("loading.png"),
+            "krabbe1.png": cant_load("krabbe1.png"),
+            "credits.png": wrong_depth("credits.png"),
+        })
         supercrab = show_list(FPS)[0][4]
         self.assertTrue(near(pixel(self.frame(supercrab.first_frame + 2), 400, 300),
                              (255, 0, 128)),
                         "the JPEG named .png is on screen")
-
-    def test_directories_where_files_should_be(self):
-        self.make_directory("loading.png")
-        self.make_directory("krabbe1.png")
-        self.make_directory("music.mp3")
-        self.run_show({
-            "loading.png": cant_load("loading.png"),
-            "krabbe1.png": cant_load("krabbe1.png"),
-            "music.mp3": no_music(FILE_OPEN),
-            "play": CANT_PLAY,
-        })
 
     def test_files_without_read_permission(self):
         prefix = ()
@@ -211,28 +210,6 @@ class BadFilesTest(unittest.TestCase):
             "music.mp3": no_music(FILE_OPEN),
             "play": CANT_PLAY,
         }, prefix)
-
-    def test_empty_music_and_a_grey_picture(self):
-        self.write("music.mp3", b"")
-        self.convert("credits.png", "PNG8", "-size", "16x16", "xc:gray50", "-colorspace",
-                     "Gray")
-        self.run_show({
-            "music.mp3": no_music(FILE_FORMAT),
-            "credits.png": wrong_depth("credits.png"),
-            "play": CANT_PLAY,
-        })
-
-    def test_music_cut_inside_its_first_frame(self):
-        self.cut("music.mp3", 200)
-        self.run_show({"music.mp3": no_music(FILE_FORMAT), "play": CANT_PLAY})
-
-    def test_music_with_a_lying_tag(self):
-        # An ID3v2 title frame that claims 2 GB inside a 20-byte tag, before good sound: the
-        # tag is skipped and the music plays (SDL_mixer 2.6.2 read the 2 GB and crashed).
-        frame = b"TIT2" + struct.pack(">IH", 0x7ffffff0, 0) + b"\x00hopsasa\x00"
-        tag = b"ID3\x03\x00\x00" + bytes([0, 0, 0, len(frame)]) + frame
-        self.write("music.mp3", tag + self.read("music.mp3"))
-        self.run_show({})
 
 
 if __name__ == "__main__":

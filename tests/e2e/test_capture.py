@@ -38,6 +38,7 @@ class CaptureTest(unittest.TestCase):
         self.assertEqual(run.stdout, "", "no message with every file present")
         names = sorted(os.listdir(first))
         self.assertEqual(len(names), show_frames(5))
+        self.assertIn("captured %d frames" % show_frames(5), run.stderr)
         self.assertEqual(names[0], "frame_000000.png")
         self.assertEqual(names[-1], "frame_%06d.png" % (show_frames(5) - 1))
 
@@ -47,10 +48,7 @@ class CaptureTest(unittest.TestCase):
         self.assertTrue(near(pixel(frame(first, at(0, 2)), 400, 100), (255, 0, 0)),
                         "upright: red on top")
         self.assertTrue(near(pixel(frame(first, at(0, 2)), 400, 500), (0, 0, 255)))
-        crab = frame(first, at(3, 1.8))
-        self.assertTrue(near(pixel(crab, 5, 5), (255, 255, 255)), "white backdrop")
-        self.assertTrue(near(pixel(crab, 400, 205), colour("sprBoble6")), "first crab bubble")
-        self.assertTrue(near(pixel(frame(first, at(4, 1.4)), 400, 300), colour("sprSupercrab")))
+        # Frame k is the show at k / 5 seconds: the last scene's picture in its last seconds.
         self.assertTrue(near(pixel(frame(first, at(7, 4.2)), 400, 300), colour("sprCredits")))
 
         # Started later, the capture draws the very same frames from its first one on: the
@@ -66,13 +64,6 @@ class CaptureTest(unittest.TestCase):
                     self.assertTrue(filecmp.cmp(frame(first, n), frame(later, n), shallow=False),
                                     "frame %d" % n)
         self.assertEqual(len(os.listdir(later)), 2 * len(moments), "--to stops in time")
-
-    def test_frame_count_at_25_frames_a_second(self):
-        out = self.out_dir()
-        run = self.capture("--frames", out, "--fps", "25")
-        self.assertEqual(run.returncode, 0, run.stderr)
-        self.assertEqual(len(os.listdir(out)), show_frames(25))
-        self.assertIn("captured %d frames" % show_frames(25), run.stderr)
 
     def test_video_holds_every_frame_and_the_soundtrack(self):
         video = os.path.join(self.out_dir(), "show.mp4")

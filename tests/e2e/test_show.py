@@ -1,6 +1,9 @@
-"""The whole show in a real X server: it plays every scene and ends by itself."""
+"""The real program in a real X server (Xvfb): it plays every scene and ends by itself, starts
+at a later moment, checks its command line, ends cleanly on signals at any stage, and plays
+to its end with neither a display nor a sound card."""
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -8,24 +11,37 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import PROGRAM, Show, Xvfb, colour, near, pixel, show_length, show_list, write_test_show  # noqa: E402,E501
+from harness import PROGRAM, SOURCE_DIR, Show, Xvfb, colour, near, pixel, show_length, show_list, write_test_show  # noqa: E402,E501
 
 
 class ShowTest(unittest.TestCase):
-    def test_plays_all_scenes_and_quits_by_itself(self):
-        folder = tempfile.mkdtemp(prefix="hopsasa-show-")
-        self.addCleanup(shutil.rmtree, folder, True)
-        write_test_show(folder)
-        xvfb = Xvfb(800, 600)
-        self.addCleanup(xvfb.stop)
-        show = Show(xvfb, folder)
+    def folder(self, missing=()):
+        """A test show without the `missing` files."""
+        path = tempfile.mkdtemp(prefix="hopsasa-show-")
+        self.addCleanup(shutil.rmtree, path, True)
+        write_test_show(path)
+        for name in missing:
+            os.remove(os.path.join(path, name))
+        return path
+
+    def start(self, workdir, extra_env=None, args=(), with_x=True):
+        self.xvfb = None
+        if with_x:
+            self.xvfb = Xvfb(800, 600)
+            self.addCleanup(self.xvfb.stop)
+        show = Show(self.xvfb, workdir, extra_env, args)
         self.addCleanup(show.kill)
-        self.assertIsNotNone(xvfb.find_window("hopsasa"), "no window titled hopsasa")
+        return show
+
+    def test_plays_all_scenes_and_quits_by_itself(self):
+        folder = self.folder()
+        show = self.start(folder)
+        self.assertIsNotNone(self.xvfb.find_window("hopsasa"), "no window titled hopsasa")
         started = time.monotonic()
 
         def screenshot_at(seconds, name):
             time.sleep(max(0.0, started + seconds - time.monotonic()))
-            return xvfb.screenshot(os.path.join(folder, name))
+            return self.xvfb.screenshot(os.path.join(folder, name))
 
         # Moments in the middle of scenes, far from their ends: the title, the talking crab
         # on white and the credits.
@@ -46,18 +62,13 @@ class ShowTest(unittest.TestCase):
         self.assertEqual(show.stdout(), "", "no message with every file present")
 
     def test_starts_at_a_later_moment_and_plays_on_from_there(self):
-        folder = tempfile.mkdtemp(prefix="hopsasa-show-")
-        self.addCleanup(shutil.rmtree, folder, True)
-        write_test_show(folder)
-        xvfb = Xvfb(800, 600)
-        self.addCleanup(xvfb.stop)
+        folder = self.folder()
         credits = show_list()[0][7]
-        show = Show(xvfb, folder, args=("--from", str(credits.start + 1)))
-        self.addCleanup(show.kill)
-        self.assertIsNotNone(xvfb.find_window("hopsasa"), "no window titled hopsasa")
+        show = self.start(folder, args=("--from", str(credits.start + 1)))
+        self.assertIsNotNone(self.xvfb.find_window("hopsasa"), "no window titled hopsasa")
         started = time.monotonic()
         time.sleep(1)
-        shot = xvfb.screenshot(os.path.join(folder, "credits.png"))
+        shot = self.xvfb.screenshot(os.path.join(folder, "credits.png"))
         self.assertTrue(near(pixel(shot, 400, 300), colour("sprCredits")), "the credits at once")
         self.assertEqual(show.wait(timeout=30), 0, show.stdout())
         self.assertLess(time.monotonic() - started, credits.length + 5, "then to the end")
@@ -80,6 +91,33 @@ class ShowTest(unittest.TestCase):
                 self.assertEqual(run.returncode, 2)
                 self.assertIn(message, run.stderr)
                 self.assertIn("usage: hopsasa [--from SECONDS]", run.stderr)
+
+    def test_sigterm_while_a_box_is_open_ends_the_program(self):
+        show = self.start(self.folder(missing=["gubb.png"]))
+        self.assertIsNotNone(self.xvfb.find_window("Error"), "the missing picture's box")
+        show.signal(signal.SIGTERM)
+        self.assertEqual(show.wait(timeout=5), 0)
+        self.assertIn("'gubb.png'", show.stdout())
+
+    def test_sigterm_during_loading_ends_the_program(self):
+        # The real pictures take a moment to load; the signal arrives while they do.
+        show = self.start(os.path.join(SOURCE_DIR, "data"))
+        self.assertIsNotNone(self.xvfb.find_window("hopsasa"))
+        show.signal(signal.SIGTERM)
+        self.assertEqual(show.wait(timeout=15), 0)
+
+    def test_no_display_and_no_sound_card_still_plays_to_the_end(self):
+        started = time.monotonic()
+        show = self.start(self.folder(), {"SDL_AUDIODRIVER": "nonexistent"}, with_x=False)
+        self.assertEqual(show.wait(timeout=120), 0, show.stdout())
+        self.assertGreater(time.monotonic() - started, 72.0)
+        # With no X server SDL falls back to a display without 800x600, or to none at all;
+        # either way the window's box text reaches standard error, as no box can show.
+        out = show.stdout()
+        self.assertRegex(out, r"Window error: Unable to switch to fullscreen|"
+                              r"Error: Unable to register window class")
+        self.assertIn("Error: BASS error on init!", out)
+        self.assertIn("Error: BASS error: Can't play the stream\n", out)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
+// Sprites: the placement a picture is loaded with, the overlay draw in screen pixels (size,
+// orientation, turning, culling, tint and blending), and what the draw leaves behind.
 #include "gfx/sprite.h"
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,11 @@ class SpriteTest : public ShowTest {
   protected:
     void SetUp() override {
         ShowTest::SetUp();
-        glClearColor(0, 0, 0, 1);
+        clear(0, 0, 0);
+    }
+
+    static void clear(float r, float g, float b) {
+        glClearColor(r, g, b, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
 
@@ -33,166 +38,115 @@ class SpriteTest : public ShowTest {
     Screen screen{800, 600};
 };
 
-// The GL state an overlay draw may touch, read back in one go.
-struct OverlayState {
-    GLint matrixMode = 0;
-    bool lighting = false, blend = false, texture = false;
-    GLint blendSrc = 0, blendDst = 0, boundTexture = 0;
-    std::array<GLfloat, 4> color{};
-    std::array<GLfloat, 16> modelview{}, projection{};
-
-    static OverlayState read() {
-        OverlayState s;
-        glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
-        s.lighting = glIsEnabled(GL_LIGHTING);
-        s.blend = glIsEnabled(GL_BLEND);
-        s.texture = glIsEnabled(GL_TEXTURE_2D);
-        glGetIntegerv(GL_BLEND_SRC, &s.blendSrc);
-        glGetIntegerv(GL_BLEND_DST, &s.blendDst);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.boundTexture);
-        glGetFloatv(GL_CURRENT_COLOR, s.color.data());
-        glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview.data());
-        glGetFloatv(GL_PROJECTION_MATRIX, s.projection.data());
-        return s;
-    }
-    bool operator==(const OverlayState&) const = default;
-};
-
-// Something other than what a draw leaves behind, in every piece of that state.
-void setUnusualState() {
-    glEnable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glTranslatef(1, 2, -30);
-    glMatrixMode(GL_PROJECTION);
-}
-
 }  // namespace
 
 TEST_F(SpriteTest, NewSpriteCoversItsOwnSizeFromTheTopLeft) {
-    Sprite sprite(picture("card.png", solidPicture(200, 100, kRed)).c_str());
-    EXPECT_TRUE(sprite.loaded);
-    EXPECT_EQ(sprite.centerX, 100);
-    EXPECT_EQ(sprite.centerY, 50);
-    EXPECT_EQ(sprite.drawWidth, 200);
-    EXPECT_EQ(sprite.drawHeight, 100);
-    EXPECT_EQ(sprite.angle, 0.0f);
-    EXPECT_EQ(std::vector<float>(sprite.color, sprite.color + 4), (std::vector<float>{1, 1, 1, 1}));
+    // Integer halves: an odd size draws one pixel smaller than asked.
+    struct Case {
+        int width, height;
+        int right, bottom;  // the last pixel covered
+    };
+    for (const Case& c : {Case{200, 100, 199, 99}, Case{7, 5, 5, 3}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        clear(0, 0, 0);
+        Sprite sprite(picture("card.png", solidPicture(c.width, c.height, kRed)).c_str());
+        EXPECT_TRUE(sprite.loaded);
+        EXPECT_EQ(sprite.centerX, c.width / 2);
+        EXPECT_EQ(sprite.centerY, c.height / 2);
+        EXPECT_EQ(sprite.drawWidth, c.width);
+        EXPECT_EQ(sprite.drawHeight, c.height);
+        EXPECT_EQ(sprite.angle, 0.0f);
+        EXPECT_EQ(std::vector<float>(sprite.color, sprite.color + 4),
+                  (std::vector<float>{1, 1, 1, 1}));
 
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(0, 0).closeTo(kRed));
-    EXPECT_TRUE(pixelAt(199, 0).closeTo(kRed));
-    EXPECT_TRUE(pixelAt(0, 99).closeTo(kRed));
-    EXPECT_TRUE(pixelAt(199, 99).closeTo(kRed));
-    EXPECT_TRUE(pixelAt(200, 50).closeTo(kBlack));
-    EXPECT_TRUE(pixelAt(100, 100).closeTo(kBlack));
+        drawOverlay(sprite, screen);
+        for (int x : {0, c.right}) {
+            for (int y : {0, c.bottom})
+                EXPECT_TRUE(pixelAt(x, y).closeTo(kRed)) << x << ", " << y;
+        }
+        EXPECT_TRUE(pixelAt(c.right + 1, c.bottom / 2).closeTo(kBlack));
+        EXPECT_TRUE(pixelAt(c.right / 2, c.bottom + 1).closeTo(kBlack));
+    }
     EXPECT_TRUE(sink.boxes.empty());
 }
 
-TEST_F(SpriteTest, OddSizesDrawOnePixelSmaller) {
-    Sprite sprite(picture("seven.png", solidPicture(7, 5, kRed)).c_str());
-    EXPECT_EQ(sprite.centerX, 3);
-    EXPECT_EQ(sprite.centerY, 2);
-    drawOverlay(sprite, screen);
-    // Halves of 3 and 2 around (3, 2): x from 0 to 6, y from 0 to 4.
-    EXPECT_TRUE(pixelAt(5, 3).closeTo(kRed));
-    EXPECT_TRUE(pixelAt(6, 2).closeTo(kBlack));
-    EXPECT_TRUE(pixelAt(3, 4).closeTo(kBlack));
-}
-
-TEST_F(SpriteTest, PictureIsUprightAndTurnsClockwise) {
+TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
     // A 64x64 picture whose top quarter is red, centred at (400, 300).
     Sprite sprite(picture("top.png", splitPicture(64, 64, 16, kRed, kBlue)).c_str());
     sprite.centerX = 400;
     sprite.centerY = 300;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(400, 272).closeTo(kRed, 8)) << pixelAt(400, 272);
-    EXPECT_TRUE(pixelAt(400, 328).closeTo(kBlue, 8));
-
-    glClear(GL_COLOR_BUFFER_BIT);
-    sprite.angle = 90;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(428, 300).closeTo(kRed, 8)) << pixelAt(428, 300);
-    EXPECT_TRUE(pixelAt(372, 300).closeTo(kBlue, 8));
-    EXPECT_TRUE(pixelAt(400, 272).closeTo(kBlue, 8));
+    struct Case {
+        const char* what;
+        float angle;
+        int drawWidth, drawHeight;
+        Rgba above, below, right;  // at 28 pixels from the centre
+    };
+    const Case cases[] = {
+        {"upright", 0, 64, 64, kRed, kBlue, kBlue},
+        {"turned a quarter clockwise", 90, 64, 64, kBlue, kBlue, kRed},
+        {"mirrored left to right: culled", 0, -64, 64, kBlack, kBlack, kBlack},
+        {"mirrored top to bottom: culled", 0, 64, -64, kBlack, kBlack, kBlack},
+        {"mirrored both ways: turned half way", 0, -64, -64, kBlue, kRed, kBlue},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear(0, 0, 0);
+        sprite.angle = c.angle;
+        sprite.drawWidth = c.drawWidth;
+        sprite.drawHeight = c.drawHeight;
+        drawOverlay(sprite, screen);
+        EXPECT_TRUE(pixelAt(400, 272).closeTo(c.above, 8)) << pixelAt(400, 272);
+        EXPECT_TRUE(pixelAt(400, 328).closeTo(c.below, 8)) << pixelAt(400, 328);
+        EXPECT_TRUE(pixelAt(428, 300).closeTo(c.right, 8)) << pixelAt(428, 300);
+    }
 }
 
-TEST_F(SpriteTest, ColourTintsAndBlends) {
-    Sprite sprite(picture("white.png", solidPicture(64, 64, kWhite)).c_str());
-    sprite.color[1] = 0;
-    sprite.color[2] = 0;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(32, 32).closeTo(kRed));
-
-    glClearColor(0, 0, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    sprite.color[1] = 1;
-    sprite.color[2] = 1;
-    sprite.color[3] = 0.5f;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(32, 32).closeTo({128, 128, 255, 255}, 2)) << pixelAt(32, 32);
-    EXPECT_TRUE(pixelAt(100, 32).closeTo(kBlue));
-}
-
-TEST_F(SpriteTest, MirroredQuadIsCulledAndDoublyMirroredTurnsHalfWay) {
-    Sprite sprite(picture("top.png", splitPicture(64, 64, 16, kRed, kBlue)).c_str());
-    sprite.centerX = 400;
-    sprite.centerY = 300;
-    sprite.drawWidth = -64;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(400, 300).closeTo(kBlack));
-    sprite.drawWidth = 64;
-    sprite.drawHeight = -64;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(400, 300).closeTo(kBlack));
-
-    sprite.drawWidth = -64;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(400, 328).closeTo(kRed, 8)) << pixelAt(400, 328);
-    EXPECT_TRUE(pixelAt(400, 272).closeTo(kBlue, 8));
-}
-
-TEST_F(SpriteTest, UnloadedSpriteDrawsItsTintFlat) {
-    Sprite sprite(dir.path("missing.png").c_str());
+TEST_F(SpriteTest, ColourTintsAndAlphaBlendsAndAnUnloadedSpriteDrawsItsTintFlat) {
+    Sprite white(picture("white.png", solidPicture(64, 64, kWhite)).c_str());
+    Sprite missing(dir.path("missing.png").c_str());
     EXPECT_EQ(sink.boxes.size(), 1u);
-    EXPECT_FALSE(sprite.loaded);
-    EXPECT_EQ(sprite.drawWidth, 0);
-    EXPECT_EQ(sprite.drawHeight, 0);
-    EXPECT_EQ(sprite.centerX, 0);
-    EXPECT_EQ(sprite.centerY, 0);
+    EXPECT_FALSE(missing.loaded);
+    EXPECT_EQ(missing.drawWidth, 0);
+    EXPECT_EQ(missing.drawHeight, 0);
+    EXPECT_EQ(missing.centerX, 0);
+    EXPECT_EQ(missing.centerY, 0);
+    missing.centerX = missing.centerY = 32;
+    missing.drawWidth = missing.drawHeight = 40;
 
-    sprite.centerX = sprite.centerY = 50;
-    sprite.drawWidth = sprite.drawHeight = 40;
-    sprite.color[0] = 0;
-    sprite.color[1] = 1;
-    sprite.color[2] = 0;
-    drawOverlay(sprite, screen);
-    EXPECT_TRUE(pixelAt(50, 50).closeTo({0, 255, 0, 255}));
+    struct Case {
+        Sprite* sprite;
+        float tint[4];
+        Rgba seen;  // over blue
+    };
+    const Case cases[] = {
+        {&white, {1, 0, 0, 1}, kRed},
+        {&white, {1, 1, 1, 0.5f}, {128, 128, 255, 255}},
+        {&missing, {0, 1, 0, 1}, {0, 255, 0, 255}},
+        {&missing, {1, 0, 0, 0.5f}, {128, 0, 128, 255}},
+    };
+    for (const Case& c : cases) {
+        clear(0, 0, 1);
+        std::copy(c.tint, c.tint + 4, c.sprite->color);
+        drawOverlay(*c.sprite, screen);
+        EXPECT_TRUE(pixelAt(32, 32).closeTo(c.seen, 2)) << pixelAt(32, 32) << " not " << c.seen;
+        EXPECT_TRUE(pixelAt(100, 32).closeTo(kBlue));
+    }
 }
 
-TEST_F(SpriteTest, MissingScreenSizeIsReportedAndChangesNothing) {
+TEST_F(SpriteTest, DrawLeavesTheDocumentedStateAndWithoutAScreenSizeTouchesNothing) {
     Sprite sprite(picture("card.png", solidPicture(64, 64, kRed)).c_str());
-    setUnusualState();
-    OverlayState before = OverlayState::read();
+    sprite.color[3] = 0.75f;
+    DrawState::setUnusual();
+    const DrawState before = DrawState::read();
     for (Screen without : {Screen{800, 0}, Screen{0, 600}})
         drawOverlay(sprite, without);
     EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Can't draw overlay without window size.",
                                                       "Can't draw overlay without window size."}));
-    EXPECT_TRUE(OverlayState::read() == before);
+    EXPECT_TRUE(DrawState::read() == before);
     EXPECT_TRUE(pixelAt(32, 32).closeTo(kBlack));
-}
 
-TEST_F(SpriteTest, DrawLeavesTheDocumentedState) {
-    Sprite sprite(picture("card.png", solidPicture(64, 64, kRed)).c_str());
-    sprite.color[3] = 0.75f;
-    setUnusualState();
-    OverlayState before = OverlayState::read();
     drawOverlay(sprite, screen);
-    OverlayState after = OverlayState::read();
-
+    const DrawState after = DrawState::read();
     EXPECT_EQ(after.matrixMode, GL_MODELVIEW);
     EXPECT_FALSE(after.lighting);
     EXPECT_FALSE(after.blend);
@@ -207,26 +161,24 @@ TEST_F(SpriteTest, DrawLeavesTheDocumentedState) {
 }
 
 TEST(SpriteScale, DrawnSizeRoundsDownAndCentreStays) {
-    Sprite sprite;
-    sprite.centerX = 10;
-    sprite.centerY = 20;
-    sprite.drawWidth = 120;
-    sprite.drawHeight = 120;
-    scaleDrawSize(sprite, 0.99f, 0.99f);
-    EXPECT_EQ(sprite.drawWidth, 118);
-    EXPECT_EQ(sprite.drawHeight, 118);
-    EXPECT_EQ(sprite.centerX, 10);
-    EXPECT_EQ(sprite.centerY, 20);
-
-    sprite.drawWidth = 5;
-    sprite.drawHeight = -5;
-    scaleDrawSize(sprite, 0.5f, 0.5f);
-    EXPECT_EQ(sprite.drawWidth, 2);
-    EXPECT_EQ(sprite.drawHeight, -3);
-
-    // 100 * 1.01f is 100.999999...; rounded to single precision first it is 101, which a
-    // floor in double precision would miss.
-    sprite.drawWidth = 100;
-    scaleDrawSize(sprite, 1.01f, 1.0f);
-    EXPECT_EQ(sprite.drawWidth, 101);
+    struct Case {
+        int width, height;
+        float widthFactor, heightFactor;
+        int scaledWidth, scaledHeight;
+    };
+    const Case cases[] = {
+        {120, 120, 0.99f, 0.99f, 118, 118},
+        {5, -5, 0.5f, 0.5f, 2, -3},
+        // 100 * 1.01f is 100.999999...; rounded to single precision first it is 101, which a
+        // floor in double precision would miss.
+        {100, 100, 1.01f, 1.0f, 101, 100},
+    };
+    for (const Case& c : cases) {
+        Placement placement{10, 20, c.width, c.height};
+        scaleDrawSize(placement, c.widthFactor, c.heightFactor);
+        EXPECT_EQ(placement.drawWidth, c.scaledWidth) << c.width << " * " << c.widthFactor;
+        EXPECT_EQ(placement.drawHeight, c.scaledHeight) << c.height << " * " << c.heightFactor;
+        EXPECT_EQ(placement.centerX, 10);
+        EXPECT_EQ(placement.centerY, 20);
+    }
 }

@@ -260,10 +260,6 @@ void writeBmp(const std::string& path, const Picture& picture, int bitsPerPixel)
     writeFile(path, out);
 }
 
-void writeSolidBmp(const std::string& path, int width, int height, Rgba color, int bitsPerPixel) {
-    writeBmp(path, solidPicture(width, height, color), bitsPerPixel);
-}
-
 void writeTga(const std::string& path, const Picture& picture, const TgaOptions& options) {
     int bits = options.colorMapped ? 8 : options.bitsPerPixel;
     Bytes indices;
@@ -320,9 +316,4 @@ void writeTga(const std::string& path, const Picture& picture, const TgaOptions&
             out.insert(out.end(), pixel.begin(), pixel.end());
     }
     writeFile(path, out);
-}
-
-void writeSolidTga(const std::string& path, int width, int height, Rgba color,
-                   const TgaOptions& options) {
-    writeTga(path, solidPicture(width, height, color), options);
 }

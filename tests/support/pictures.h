@@ -39,8 +39,6 @@ void writeSolidJpeg(const std::string& path, int width, int height, Rgba color);
 
 // Uncompressed BMP, bottom row first: 24 bits, or 32 with alpha in the fourth byte.
 void writeBmp(const std::string& path, const Picture& picture, int bitsPerPixel = 24);
-void writeSolidBmp(const std::string& path, int width, int height, Rgba color,
-                   int bitsPerPixel = 24);
 
 struct TgaOptions {
     int bitsPerPixel = 32;     // 8 (grey from red), 24 or 32
@@ -52,5 +50,3 @@ struct TgaOptions {
 };
 
 void writeTga(const std::string& path, const Picture& picture, const TgaOptions& options = {});
-void writeSolidTga(const std::string& path, int width, int height, Rgba color,
-                   const TgaOptions& options = {});

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <random>
 
@@ -71,6 +72,32 @@ std::vector<uint8_t> readScreen() {
     return pixels;
 }
 
+DrawState DrawState::read() {
+    DrawState s;
+    glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
+    s.lighting = glIsEnabled(GL_LIGHTING);
+    s.blend = glIsEnabled(GL_BLEND);
+    s.texture = glIsEnabled(GL_TEXTURE_2D);
+    glGetIntegerv(GL_BLEND_SRC, &s.blendSrc);
+    glGetIntegerv(GL_BLEND_DST, &s.blendDst);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.boundTexture);
+    glGetFloatv(GL_CURRENT_COLOR, s.color.data());
+    glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview.data());
+    glGetFloatv(GL_PROJECTION_MATRIX, s.projection.data());
+    return s;
+}
+
+void DrawState::setUnusual() {
+    glEnable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(1, 2, -30);
+    glMatrixMode(GL_PROJECTION);
+}
+
 namespace {
 
 GLWindow& sharedWindow() {
@@ -136,8 +163,21 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(root_, ignored);
 }
 
+InFolder::InFolder(const std::string& path) : previous_(std::filesystem::current_path().string()) {
+    std::filesystem::current_path(path);
+}
+
+InFolder::~InFolder() {
+    std::filesystem::current_path(previous_);
+}
+
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

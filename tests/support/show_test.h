@@ -4,13 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/gl_window.h"
 #include "platform/display.h"
+#include "platform/gl.h"
 #include "platform/message_box.h"
+
+// Two seconds of a 1 kHz sine at 0.8 of full scale (tests/data/make-test-audio).
+constexpr const char* kTestMp3 = HOPSASA_SOURCE_DIR "/tests/data/sine-1khz.mp3";
 
 struct RecordedBox {
     platform::WindowHandle owner = nullptr;
@@ -55,6 +60,21 @@ Rgba pixelAt(int x, int y);
 // The whole 800x600 back buffer, RGBA, bottom row first.
 std::vector<uint8_t> readScreen();
 
+// The GL state a flat draw over the scene promises to leave behind (gfx/sprite.h,
+// gfx/blob_field.h), read back in one go.
+struct DrawState {
+    GLint matrixMode = 0;
+    bool lighting = false, blend = false, texture = false;
+    GLint blendSrc = 0, blendDst = 0, boundTexture = 0;
+    std::array<GLfloat, 4> color{};
+    std::array<GLfloat, 16> modelview{}, projection{};
+
+    static DrawState read();
+    // Something other than what a draw leaves behind, in every piece of that state.
+    static void setUnusual();
+    bool operator==(const DrawState&) const = default;
+};
+
 // The audio output as a new process finds it, for the length of a test: closed when the
 // test starts, and closed again, with whatever the test opened, when it ends.
 struct FreshAudioOutput {
@@ -93,4 +113,17 @@ class TempDir {
     std::string root_;
 };
 
+// The working folder is `path` while the object lives.
+class InFolder {
+  public:
+    explicit InFolder(const std::string& path);
+    ~InFolder();
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+  private:
+    std::string previous_;
+};
+
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> readFile(const std::string& path);

@@ -1,7 +1,5 @@
 #include "support/timeline.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -98,24 +96,23 @@ void writeShowFiles(const std::string& dir, const std::vector<std::string>& miss
         }
     }
     if (std::find(missing.begin(), missing.end(), kMusicFile) == missing.end()) {
-        std::filesystem::copy_file(HOPSASA_SOURCE_DIR "/tests/data/sine-1khz.mp3",
-                                   dir + "/" + kMusicFile);
+        std::filesystem::copy_file(kTestMp3, dir + "/" + kMusicFile);
     }
 }
 
 void TimelineTest::TearDown() {
     show.reset();
-    if (!previousDir.empty()) {
-        EXPECT_EQ(chdir(previousDir.c_str()), 0);
-    }
+    inFolder.reset();
     ShowTest::TearDown();
 }
 
 void TimelineTest::startShow(int framesPerSecond, const std::vector<std::string>& missing) {
     fps = framesPerSecond;
-    writeShowFiles(dir.root(), missing);
-    previousDir = std::filesystem::current_path().string();
-    ASSERT_EQ(chdir(dir.root().c_str()), 0);
+    if (!inFolder) {
+        writeShowFiles(dir.root(), missing);
+        inFolder = std::make_unique<InFolder>(dir.root());
+    }
+    show.reset();
     platform::useManualCounter(fps, 0);
     show = std::make_unique<Show>(*window);
     show->startMusic();

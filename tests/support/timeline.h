@@ -32,8 +32,9 @@ class TimelineTest : public ShowTest {
   protected:
     void TearDown() override;
 
-    // Start-up in a folder of test pictures, on a clock of `fps` ticks a second, and the
-    // music started.
+    // Start-up in a folder of test pictures (written on the first call, without the
+    // `missing` ones), on a clock of `fps` ticks a second, and the music started. Each call
+    // starts a new show.
     void startShow(int fps, const std::vector<std::string>& missing = {});
 
     // Brings the show to the first frame of `scene` and draws it.
@@ -50,7 +51,7 @@ class TimelineTest : public ShowTest {
     ::testing::AssertionResult showsColor(int x, int y, Rgba color);
 
     TempDir dir;
-    std::string previousDir;
+    std::unique_ptr<InFolder> inFolder;
     int fps = 60;
     int64_t sceneFrame = 0;
     std::unique_ptr<Show> show;
