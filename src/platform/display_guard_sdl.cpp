@@ -164,7 +164,10 @@ bool readDesktop(DesktopLayout& layout) {
 }
 
 // The whole comparison and change under a server grab, so that nothing changes the layout
-// between what was read and what is set.
+// between what was read and what is set. The server may still refuse a change (XRandR
+// answers a request made against an older configuration with a status, not an error), so
+// the layout is read again once the changes are through, and set again while it is not the
+// saved one, a few times at most.
 void restoreDesktop(const DesktopLayout& saved) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
@@ -175,30 +178,39 @@ void restoreDesktop(const DesktopLayout& saved) {
         return;
     }
     Window root = DefaultRootWindow(display);
-    XGrabServer(display);
-    DesktopLayout now;
-    XRRScreenResources* resources = nullptr;
-    if (readLayout(display, current, now) &&
-        (resources = screenResources(display, root, current)) != nullptr) {
-        RestorePlan plan = planRestore(saved, now);
-        for (uint64_t crtc : plan.disable) {
-            XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, None, RR_Rotate_0,
-                             nullptr, 0);
+    constexpr int kAttempts = 10;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 1)
+            usleep(50 * 1000);
+        XGrabServer(display);
+        DesktopLayout now;
+        XRRScreenResources* resources = nullptr;
+        bool restored = false;
+        if (readLayout(display, current, now) &&
+            (resources = screenResources(display, root, current)) != nullptr) {
+            RestorePlan plan = planRestore(saved, now);
+            restored = plan.empty();
+            for (uint64_t crtc : plan.disable) {
+                XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, None, RR_Rotate_0,
+                                 nullptr, 0);
+            }
+            if (plan.resizeScreen) {
+                XRRSetScreenSize(display, root, saved.width, saved.height, saved.widthMm,
+                                 saved.heightMm);
+            }
+            for (const CrtcLayout& crtc : plan.reconfigure) {
+                std::vector<RROutput> outputs(crtc.outputs.begin(), crtc.outputs.end());
+                XRRSetCrtcConfig(display, resources, crtc.crtc, CurrentTime, crtc.x, crtc.y,
+                                 crtc.mode, static_cast<Rotation>(crtc.rotation), outputs.data(),
+                                 static_cast<int>(outputs.size()));
+            }
+            XRRFreeScreenResources(resources);
         }
-        if (plan.resizeScreen) {
-            XRRSetScreenSize(display, root, saved.width, saved.height, saved.widthMm,
-                             saved.heightMm);
-        }
-        for (const CrtcLayout& crtc : plan.reconfigure) {
-            std::vector<RROutput> outputs(crtc.outputs.begin(), crtc.outputs.end());
-            XRRSetCrtcConfig(display, resources, crtc.crtc, CurrentTime, crtc.x, crtc.y, crtc.mode,
-                             static_cast<Rotation>(crtc.rotation), outputs.data(),
-                             static_cast<int>(outputs.size()));
-        }
-        XRRFreeScreenResources(resources);
+        XUngrabServer(display);
+        XSync(display, False);
+        if (restored)
+            break;
     }
-    XUngrabServer(display);
-    XSync(display, False);
     XCloseDisplay(display);
 }
 
