@@ -110,9 +110,14 @@ Uint32 targetFormat(SDL_Surface* surface) {
 
 }  // namespace
 
-// SDL_image sets up each of its decoders on first use, without a lock.
+// SDL_image sets up each of its decoders on first use, without a lock. So does SDL its
+// record of the processor's features, which the surface conversions read: two threads
+// that read it first at once can see it half filled in, and SDL's audio converters are
+// then chosen from a processor without SSE2, which has none on this build; the
+// soundtrack's decoder then fails to open.
 void prepareDecoding() {
     IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG);
+    SDL_HasSSE2();
 }
 
 int DecodedImage::load(const char* path) {

@@ -11,7 +11,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import PROGRAM, SOURCE_DIR, Show, Xvfb, colour, near, pixel, show_length, show_list, write_test_show  # noqa: E402,E501
+from harness import (PROGRAM, SOURCE_DIR, Show, Xvfb, colour, near, pixel, show_length,  # noqa: E402
+                     show_list, wait_for, write_test_show)
 
 
 class ShowTest(unittest.TestCase):
@@ -105,6 +106,35 @@ class ShowTest(unittest.TestCase):
         self.assertIsNotNone(self.xvfb.find_window("hopsasa"))
         show.signal(signal.SIGTERM)
         self.assertEqual(show.wait(timeout=15), 0)
+
+    def test_soundtrack_opens_beside_the_picture_threads_at_every_start(self):
+        # The soundtrack opens while threads decode the pictures, and each library sets up
+        # some of its state on first use. A start that loses its soundtrack to two threads
+        # doing that at once is rare, so the show starts many times, one at a time so that
+        # its threads have the processors: each run ends once its music plays (the trace's
+        # "play") or its loss is reported. Without a display a start takes a moment.
+        folder = self.folder()
+        trace = os.path.join(folder, "trace")
+
+        def played():
+            try:
+                with open(trace) as lines:
+                    return any(line.startswith("play ") for line in lines)
+            except FileNotFoundError:
+                return False
+
+        lost = []
+        for run in range(150):
+            show = self.start(folder, {"HOPSASA_TRACE": trace}, with_x=False)
+            wait_for(lambda: played() or "BASS" in show.stdout(), 30, step=0.01)
+            show.signal(signal.SIGTERM)
+            self.assertEqual(show.wait(timeout=10), 0)
+            if not played() or "BASS" in show.stdout():
+                lost.append(show.stdout())
+            if os.path.exists(trace):
+                os.remove(trace)
+        self.assertFalse(lost, f"{len(lost)} of 150 starts lost the soundtrack, the first "
+                               f"printing:\n{lost[0] if lost else ''}")
 
     def test_no_display_and_no_sound_card_still_plays_to_the_end(self):
         started = time.monotonic()
