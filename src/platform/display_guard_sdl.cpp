@@ -1,17 +1,21 @@
 // The display guard: a fork of the show that saves the desktop's XRandR layout before the
-// mode switch and puts back what differs once the show's end of a socket pair closes,
-// which the kernel does however the show's process ends. The show says "dismissed" on
-// its clean way out, after restoring the mode itself; then the guard leaves the display
-// alone. Uses Xlib and XRandR directly: the guard must not depend on the state of SDL in
-// a process that may have died in the middle of a call.
+// mode switch and puts back what differs once the show's process ends, however it ends:
+// the guard watches the process itself, and the show's end of a socket pair, which the
+// kernel closes with it. (A copy of that end can outlive the show: SDL draws a message
+// box in a fork of the process, which stays until the box is answered.) The show says
+// "dismissed" on its clean way out, after restoring the mode itself; then the guard
+// leaves the display alone. Uses Xlib and XRandR directly: the guard must not depend on
+// the state of SDL in a process that may have died in the middle of a call.
 #include "platform/internal/display_guard_sdl.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -164,10 +168,7 @@ bool readDesktop(DesktopLayout& layout) {
 }
 
 // The whole comparison and change under a server grab, so that nothing changes the layout
-// between what was read and what is set. The server may still refuse a change (XRandR
-// answers a request made against an older configuration with a status, not an error), so
-// the layout is read again once the changes are through, and set again while it is not the
-// saved one, a few times at most.
+// between what was read and what is set.
 void restoreDesktop(const DesktopLayout& saved) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
@@ -178,39 +179,30 @@ void restoreDesktop(const DesktopLayout& saved) {
         return;
     }
     Window root = DefaultRootWindow(display);
-    constexpr int kAttempts = 10;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (attempt > 1)
-            usleep(50 * 1000);
-        XGrabServer(display);
-        DesktopLayout now;
-        XRRScreenResources* resources = nullptr;
-        bool restored = false;
-        if (readLayout(display, current, now) &&
-            (resources = screenResources(display, root, current)) != nullptr) {
-            RestorePlan plan = planRestore(saved, now);
-            restored = plan.empty();
-            for (uint64_t crtc : plan.disable) {
-                XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, None, RR_Rotate_0,
-                                 nullptr, 0);
-            }
-            if (plan.resizeScreen) {
-                XRRSetScreenSize(display, root, saved.width, saved.height, saved.widthMm,
-                                 saved.heightMm);
-            }
-            for (const CrtcLayout& crtc : plan.reconfigure) {
-                std::vector<RROutput> outputs(crtc.outputs.begin(), crtc.outputs.end());
-                XRRSetCrtcConfig(display, resources, crtc.crtc, CurrentTime, crtc.x, crtc.y,
-                                 crtc.mode, static_cast<Rotation>(crtc.rotation), outputs.data(),
-                                 static_cast<int>(outputs.size()));
-            }
-            XRRFreeScreenResources(resources);
+    XGrabServer(display);
+    DesktopLayout now;
+    XRRScreenResources* resources = nullptr;
+    if (readLayout(display, current, now) &&
+        (resources = screenResources(display, root, current)) != nullptr) {
+        RestorePlan plan = planRestore(saved, now);
+        for (uint64_t crtc : plan.disable) {
+            XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, None, RR_Rotate_0,
+                             nullptr, 0);
         }
-        XUngrabServer(display);
-        XSync(display, False);
-        if (restored)
-            break;
+        if (plan.resizeScreen) {
+            XRRSetScreenSize(display, root, saved.width, saved.height, saved.widthMm,
+                             saved.heightMm);
+        }
+        for (const CrtcLayout& crtc : plan.reconfigure) {
+            std::vector<RROutput> outputs(crtc.outputs.begin(), crtc.outputs.end());
+            XRRSetCrtcConfig(display, resources, crtc.crtc, CurrentTime, crtc.x, crtc.y, crtc.mode,
+                             static_cast<Rotation>(crtc.rotation), outputs.data(),
+                             static_cast<int>(outputs.size()));
+        }
+        XRRFreeScreenResources(resources);
     }
+    XUngrabServer(display);
+    XSync(display, False);
     XCloseDisplay(display);
 }
 
@@ -266,10 +258,49 @@ void settleDescriptors(int channel) {
     }
 }
 
-[[noreturn]] void runGuard(int channel) {
+// A descriptor that becomes readable when the show's process ends (the kernel's pidfd),
+// or -1 where the kernel has none: then the channel's end alone tells. Opened after the
+// descriptors are settled, so it is the one the guard holds beside the channel.
+int watchShow(pid_t show) {
+    const int process = static_cast<int>(syscall(SYS_pidfd_open, show, 0));
+    // The show may have gone between the fork and the open, and its number been reused.
+    if (process >= 0 && getppid() != show) {
+        close(process);
+        return -1;
+    }
+    return process;
+}
+
+// Waits until the show dismisses the guard (true) or is gone (false).
+bool waitForTheShow(int process) {
+    pollfd watched[2] = {{kChannel, POLLIN, 0}, {process, POLLIN, 0}};
+    for (;;) {
+        if (poll(watched, process >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        // A show that ended cleanly said so before it went: read the channel first.
+        if (watched[0].revents != 0) {
+            char byte = 0;
+            ssize_t got = recv(kChannel, &byte, 1, MSG_DONTWAIT);
+            if (got == 1 && byte == kDismissed)
+                return true;
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))
+                return false;
+        }
+        if (watched[1].revents != 0) {
+            char byte = 0;
+            return recv(kChannel, &byte, 1, MSG_DONTWAIT) == 1 && byte == kDismissed;
+        }
+    }
+}
+
+[[noreturn]] void runGuard(int channel, pid_t show) {
     prctl(PR_SET_NAME, "hopsasa-guard");
     settleSignals();
     settleDescriptors(channel);
+    const int process = watchShow(show);
     XSetErrorHandler(ignoreXError);
     XSetIOErrorHandler(leaveOnLostDisplay);
 
@@ -278,17 +309,8 @@ void settleDescriptors(int channel) {
         _exit(1);
     if (write(kChannel, &kReady, 1) != 1)
         _exit(1);
-
-    for (;;) {
-        char byte = 0;
-        ssize_t got = read(kChannel, &byte, 1);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got == 1 && byte == kDismissed)
-            _exit(0);
-        if (got != 1)
-            break;
-    }
+    if (getppid() == show && waitForTheShow(process))
+        _exit(0);
     restoreDesktop(saved);
     _exit(0);
 }
@@ -308,6 +330,7 @@ bool startDisplayGuard() {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return false;
+    const pid_t show = getpid();
     pid_t guard = fork();
     if (guard < 0) {
         close(ends[0]);
@@ -315,7 +338,7 @@ bool startDisplayGuard() {
         return false;
     }
     if (guard == 0)
-        runGuard(ends[1]);
+        runGuard(ends[1], show);
     close(ends[1]);
 
     char byte = 0;

@@ -20,7 +20,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import ASAN_OPTIONS, BUILD_DIR, Show, Xorg, wait_for, write_test_show  # noqa: E402,E501
+from harness import (ASAN_OPTIONS, BUILD_DIR, Show, Xorg, show_list, wait_for,  # noqa: E402
+                     write_test_show)
 
 EXTRA_THREAD = os.path.join(BUILD_DIR, "tests", "e2e", "libhopsasa-extra-thread.so")
 
@@ -153,11 +154,11 @@ class DesktopTest(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.folder, True)
 
-    def start(self, modes=("1024x768", "800x600", "640x480"), extra_env=None):
+    def start(self, modes=("1024x768", "800x600", "640x480"), extra_env=None, folder=None):
         self.xorg = Xorg(modes)
         self.addCleanup(self.xorg.stop)
         self.assertEqual(self.xorg.mode(), DESKTOP)
-        show = start_show(self.xorg, self.folder, extra_env)
+        show = start_show(self.xorg, folder or self.folder, extra_env)
         self.addCleanup(show.kill)
         return show
 
@@ -186,9 +187,10 @@ class DesktopTest(unittest.TestCase):
         self.assertEqual(len(guards), 1, "one guard")
         guard = guards[0]
         held = descriptors(guard)
-        self.assertEqual(sorted(held), [0, 1, 2, 3], held)
+        self.assertEqual(sorted(held), [0, 1, 2, 3, 4], held)
         self.assertEqual({held[0], held[1], held[2]}, {"/dev/null"})
         self.assertTrue(held[3].startswith("socket:"), held)
+        self.assertEqual(held[4], "anon_inode:[pidfd]", "the guard watches the show")
         self.assertEqual([c["open"] for c in self.xorg.connections() if c["pid"] == guard],
                          [False], "the guard read the mode and let go of the display")
 
@@ -213,6 +215,36 @@ class DesktopTest(unittest.TestCase):
             # The server logs on the monotonic clock that time.monotonic() reads.
             print(f"restored by the guard {(guarded[1]['closed'] - ended) * 1000:.0f} ms after "
                   "the signal", file=sys.stderr)
+
+    def test_mode_is_back_when_the_show_ends_with_a_box_open(self):
+        # SDL draws its box in a fork of the show, which holds a copy of all the show holds
+        # until the box is answered. The show's end brings the mode back all the same, and a
+        # signal the show handles ends its box with it.
+        folder = tempfile.mkdtemp(prefix="hopsasa-desktop-box-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        write_test_show(folder)
+        os.remove(os.path.join(folder, show_list()[1]["music"]))
+        for sig, status in ((signal.SIGKILL, -signal.SIGKILL), (signal.SIGTERM, 0)):
+            with self.subTest(signal=sig.name):
+                show = self.start(folder=folder)
+                box = self.xorg.find_window("Error", timeout=30)
+                self.assertIsNotNone(box, f"the missing music's box: {show.stdout()!r}")
+                self.assertEqual(self.xorg.mode(), SHOW_MODE)
+                helpers = children(show.process.pid)
+                for pid, _ in helpers:
+                    self.addCleanup(os.kill, pid, signal.SIGKILL)  # an orphaned box
+                guards = [pid for pid, name in helpers if name == "hopsasa-guard"]
+                self.assertEqual(len(guards), 1, helpers)
+
+                show.signal(sig)
+                self.assertEqual(show.wait(timeout=10), status, show.stdout())
+                self.assertTrue(wait_for(lambda: self.xorg.mode() == DESKTOP, 10),
+                                f"the desktop's mode is back, not {self.xorg.mode()}")
+                self.assertTrue(wait_for(lambda: gone(guards[0]), 5), "the guard leaves")
+                if status == 0:
+                    self.assertTrue(wait_for(lambda: box not in dict(self.xorg.windows()), 5),
+                                    "the box goes with the show")
+                    self.assertTrue(all(gone(pid) for pid, _ in helpers), helpers)
 
     def test_screen_without_800x600_shows_the_box_and_runs_on(self):
         show = self.start(modes=("1024x768",))

@@ -52,9 +52,10 @@ RestorePlan planRestore(const DesktopLayout& saved, const DesktopLayout& now);
 // Call on the main thread before anything else in the process starts a thread: the guard
 // is a fork of the process, and it refuses to start (false) when other threads exist.
 // False also when the display cannot be read through XRandR 1.2. The guard closes every
-// descriptor it inherits, ignores the signals a terminal sends to its whole process group
-// (it outlives the show by at most the restore), and holds no connection to the display
-// while it waits. Starts at most one guard per process.
+// descriptor it inherits (it holds its end of the channel and a pidfd of the show),
+// ignores the signals a terminal sends to its whole process group (it outlives the show
+// by at most the restore), and holds no connection to the display while it waits. Starts
+// at most one guard per process.
 bool startDisplayGuard();
 
 // For the clean end of the program, once the desktop's mode is back: the guard leaves
