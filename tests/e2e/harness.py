@@ -150,17 +150,23 @@ class Xvfb:
         self.run("xdotool", "windowfocus", "--sync", str(wid), check=False)
         self.run("xdotool", "key", "--window", str(wid), key, check=False)
 
-    def dismiss(self, wid, key="Return", timeout=5):
-        """Presses `key` in window `wid` until the window is gone; whether it went. A box
-        found by its title may not listen for keys yet (it is named before it is mapped), and
-        a press it gets then is lost, so one press is not always enough. Only `wid` is
-        pressed: a box that follows it is a window of its own."""
+    def viewable(self, wid):
+        """Whether window `wid` is mapped and shown."""
+        return "IsViewable" in self.run("xwininfo", "-id", str(wid), check=False)
+
+    def dismiss(self, wid, key="Return", timeout=10):
+        """Presses `key` in window `wid` until the window is gone; whether it went. A box is
+        found by its title before it is mapped, and a press it gets then is lost: the first
+        press waits until the box shows. Another follows only if the box is still there a
+        few seconds later, never sooner: a press that reached a box as it went could reach
+        the box that follows it, which takes the keys the moment it shows."""
         def gone():
             return wid not in [w for w, _ in self.windows()]
         deadline = time.monotonic() + timeout
+        wait_for(lambda: gone() or self.viewable(wid), timeout)
         while time.monotonic() < deadline:
             self.press(wid, key)
-            if wait_for(gone, 1):
+            if wait_for(gone, 3):
                 return True
         return gone()
 
