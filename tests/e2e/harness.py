@@ -98,6 +98,27 @@ def write_test_show(folder):
                             kind + path], check=True)
 
 
+def process_tree(pid):
+    """(pid, name, state, kernel function it waits in) of a process and of every process
+    under it, for a failure's message."""
+    found, queue = [], [pid]
+    while queue:
+        current = queue.pop(0)
+        try:
+            with open(f"/proc/{current}/stat") as stat:
+                text = stat.read()
+            with open(f"/proc/{current}/wchan") as wchan:
+                waits_in = wchan.read()
+            for task in os.listdir(f"/proc/{current}/task"):
+                with open(f"/proc/{current}/task/{task}/children") as listed:
+                    queue += [int(child) for child in listed.read().split()]
+        except OSError:
+            continue
+        name = text[text.index("(") + 1:text.rindex(")")]
+        found.append((current, name, text.rsplit(")", 1)[1].split()[0], waits_in))
+    return found
+
+
 def wait_for(condition, timeout, step=0.05):
     """Polls `condition` until it returns something true or `timeout` seconds pass."""
     deadline = time.monotonic() + timeout
@@ -127,6 +148,14 @@ class Xvfb:
             raise RuntimeError("Xvfb did not start")
         self.display = ":" + number
         self.env = dict(os.environ, DISPLAY=self.display)
+        self.keys_do_not_repeat()
+
+    def keys_do_not_repeat(self):
+        """Turns the server's key repeat off. A key the tests press is held for as long as
+        xdotool takes between press and release; on a busy machine that can pass the repeat
+        delay, and the repeated presses would reach the window that takes the focus next,
+        such as the box that follows the one they dismissed."""
+        self.run("xset", "r", "off")
 
     def run(self, *args, check=True):
         return subprocess.run(list(args), env=self.env, check=check, capture_output=True,
@@ -245,6 +274,7 @@ class Xorg(Xvfb):
             raise RuntimeError("Xorg did not start (it needs root and the dummy driver)")
         self.display = ":" + number
         self.env = dict(os.environ, DISPLAY=self.display)
+        self.keys_do_not_repeat()
 
     def _config(self, modes):
         width, height = modes[0].split("x")
