@@ -129,6 +129,46 @@ def wait_for(condition, timeout, step=0.05):
         time.sleep(step)
 
 
+# The Xlib calls the tests make themselves (ctypes), for what xdotool cannot do exactly.
+XErrorHandler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+# Xlib's default handler would end the test's process on an error such as BadWindow; this
+# one records it. It lives as long as the module, as Xlib keeps it.
+X_ERRORS = []
+RECORD_X_ERROR = XErrorHandler(lambda _display, _error: X_ERRORS.append(True) or 0)
+
+
+class XAnyEvent(ctypes.Structure):
+    """An XEvent, read through the fields every structure-notify event starts with."""
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong),
+                ("window", ctypes.c_ulong), ("pad", ctypes.c_long * 18)]
+
+
+def xlib():
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XStringToKeysym.restype = ctypes.c_ulong
+    x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+    x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+    x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.c_void_p]
+    x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+    x11.XSetErrorHandler.argtypes = [XErrorHandler]
+    x11.XSetErrorHandler.restype = ctypes.c_void_p
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XPending.argtypes = [ctypes.c_void_p]
+    x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    return x11
+
+
 class Xvfb:
     """An X server with one screen of the given size, on a display number it picks."""
 
@@ -184,33 +224,42 @@ class Xvfb:
         return "IsViewable" in self.run("xwininfo", "-id", str(wid), check=False)
 
     def dismiss(self, wid, key="Return", timeout=10):
-        """Presses `key` in window `wid` until the window is gone; whether it went. A box is
-        found by its title before it is mapped, and a press it gets then is lost: the first
-        press waits until the box shows. Another follows only if the box is still there a
-        few seconds later, never sooner: a press that reached a box as it went could reach
-        the box that follows it, which takes the keys the moment it shows."""
-        def gone():
-            return wid not in [w for w, _ in self.windows()]
-        deadline = time.monotonic() + timeout
-        wait_for(lambda: gone() or self.viewable(wid), timeout)
-        while time.monotonic() < deadline:
-            self.press(wid, key)
-            if wait_for(gone, 3):
-                return True
-        return gone()
+        """Presses `key` in window `wid` until the server reports the window destroyed;
+        whether it was. A window's id says little here: X hands a client's ids on to the next
+        client, so boxes shown one after another by processes of their own often have the
+        same id, and a box that follows takes the place of the one that went at once. A box
+        is found by its title before it is mapped, and a press it gets then is lost: the
+        first press waits until the box shows, and another follows only if it is still there
+        a few seconds later. The keys go to `wid` alone (see send_key)."""
+        x11 = xlib()
+        display = x11.XOpenDisplay(self.display.encode())
+        try:
+            X_ERRORS.clear()
+            x11.XSetErrorHandler(RECORD_X_ERROR)
+            x11.XSelectInput(display, wid, 1 << 17)  # StructureNotifyMask
+            x11.XSync(display, 0)
+            if X_ERRORS:
+                return True  # no such window any more
+
+            def destroyed():
+                event = XAnyEvent()
+                while x11.XPending(display):
+                    x11.XNextEvent(display, ctypes.byref(event))
+                    if event.type == 17 and event.window == wid:  # DestroyNotify
+                        return True
+                return False
+            deadline = time.monotonic() + timeout
+            wait_for(lambda: self.viewable(wid), timeout)
+            while time.monotonic() < deadline:
+                self.send_key(wid, key)
+                if wait_for(destroyed, 3):
+                    return True
+            return False
+        finally:
+            x11.XCloseDisplay(display)
 
     def request_close(self, wid):
         """Asks the window to close the way a window manager does (WM_DELETE_WINDOW)."""
-        x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XInternAtom.restype = ctypes.c_ulong
-        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                   ctypes.c_void_p]
-        x11.XFlush.argtypes = [ctypes.c_void_p]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
         class ClientMessage(ctypes.Structure):
             _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
                         ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
@@ -218,14 +267,41 @@ class Xvfb:
                         ("format", ctypes.c_int), ("data", ctypes.c_long * 5),
                         ("pad", ctypes.c_long * 12)]
 
+        def message(x11, display):
+            event = ClientMessage(type=33, window=wid, format=32,  # ClientMessage
+                                  message_type=x11.XInternAtom(display, b"WM_PROTOCOLS", 0))
+            event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+            return [(event, 0)]
+        self._send(wid, message)
+
+    def send_key(self, wid, key):
+        """Sends a press and a release of `key` to window `wid` alone, whatever has the
+        focus: nothing of it can reach another window, such as the box that follows."""
+        class KeyEvent(ctypes.Structure):
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                        ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                        ("window", ctypes.c_ulong), ("root", ctypes.c_ulong),
+                        ("subwindow", ctypes.c_ulong), ("time", ctypes.c_ulong),
+                        ("x", ctypes.c_int), ("y", ctypes.c_int), ("x_root", ctypes.c_int),
+                        ("y_root", ctypes.c_int), ("state", ctypes.c_uint),
+                        ("keycode", ctypes.c_uint), ("same_screen", ctypes.c_int),
+                        ("pad", ctypes.c_long * 12)]
+
+        def press_and_release(x11, display):
+            keycode = x11.XKeysymToKeycode(display, x11.XStringToKeysym(key.encode()))
+            root = x11.XDefaultRootWindow(display)
+            # KeyPress with KeyPressMask, KeyRelease with KeyReleaseMask.
+            return [(KeyEvent(type=kind, window=wid, root=root, keycode=keycode, same_screen=1),
+                     mask) for kind, mask in ((2, 1 << 0), (3, 1 << 1))]
+        self._send(wid, press_and_release)
+
+    def _send(self, wid, make_events):
+        """Sends the events `make_events(x11, display)` returns, each with its event mask, to
+        window `wid` through a connection of its own (XSendEvent)."""
+        x11 = xlib()
         display = x11.XOpenDisplay(self.display.encode())
-        event = ClientMessage()
-        event.type = 33  # ClientMessage
-        event.window = wid
-        event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-        event.format = 32
-        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-        x11.XSendEvent(display, wid, 0, 0, ctypes.byref(event))
+        for event, mask in make_events(x11, display):
+            x11.XSendEvent(display, wid, 0, mask, ctypes.byref(event))
         x11.XFlush(display)
         x11.XCloseDisplay(display)
 
