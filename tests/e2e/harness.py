@@ -145,6 +145,7 @@ class XAnyEvent(ctypes.Structure):
 
 
 def xlib():
+    """libX11 with the types of the calls the tests make."""
     x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
     x11.XOpenDisplay.restype = ctypes.c_void_p
     x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
@@ -191,10 +192,10 @@ class Xvfb:
         self.keys_do_not_repeat()
 
     def keys_do_not_repeat(self):
-        """Turns the server's key repeat off. A key the tests press is held for as long as
-        xdotool takes between press and release; on a busy machine that can pass the repeat
-        delay, and the repeated presses would reach the window that takes the focus next,
-        such as the box that follows the one they dismissed."""
+        """Turns the server's key repeat off. A key xdotool presses is held for as long as
+        it takes between press and release; on a busy machine that can pass the repeat delay,
+        and each repeat is one more press nobody sent (a Return held that long dismisses a
+        box by itself)."""
         self.run("xset", "r", "off")
 
     def run(self, *args, check=True):
