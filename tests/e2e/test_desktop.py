@@ -120,6 +120,14 @@ def children(pid):
     return found
 
 
+def end_if_left(pid):
+    """Kills the process if it is still there."""
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
 def descriptors(pid):
     """{fd: what it refers to} of a process."""
     folder = f"/proc/{pid}/fd"
@@ -232,7 +240,7 @@ class DesktopTest(unittest.TestCase):
                 self.assertEqual(self.xorg.mode(), SHOW_MODE)
                 helpers = children(show.process.pid)
                 for pid, _ in helpers:
-                    self.addCleanup(os.kill, pid, signal.SIGKILL)  # an orphaned box
+                    self.addCleanup(end_if_left, pid)  # a box SIGKILL left behind
                 guards = [pid for pid, name in helpers if name == "hopsasa-guard"]
                 self.assertEqual(len(guards), 1, helpers)
 
