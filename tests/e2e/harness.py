@@ -189,14 +189,6 @@ class Xvfb:
             raise RuntimeError("Xvfb did not start")
         self.display = ":" + number
         self.env = dict(os.environ, DISPLAY=self.display)
-        self.keys_do_not_repeat()
-
-    def keys_do_not_repeat(self):
-        """Turns the server's key repeat off. A key xdotool presses is held for as long as
-        it takes between press and release; on a busy machine that can pass the repeat delay,
-        and each repeat is one more press nobody sent (a Return held that long dismisses a
-        box by itself)."""
-        self.run("xset", "r", "off")
 
     def run(self, *args, check=True):
         return subprocess.run(list(args), env=self.env, check=check, capture_output=True,
@@ -351,7 +343,6 @@ class Xorg(Xvfb):
             raise RuntimeError("Xorg did not start (it needs root and the dummy driver)")
         self.display = ":" + number
         self.env = dict(os.environ, DISPLAY=self.display)
-        self.keys_do_not_repeat()
 
     def _config(self, modes):
         width, height = modes[0].split("x")
