@@ -98,27 +98,6 @@ def write_test_show(folder):
                             kind + path], check=True)
 
 
-def process_tree(pid):
-    """(pid, name, state, kernel function it waits in) of a process and of every process
-    under it, for a failure's message."""
-    found, queue = [], [pid]
-    while queue:
-        current = queue.pop(0)
-        try:
-            with open(f"/proc/{current}/stat") as stat:
-                text = stat.read()
-            with open(f"/proc/{current}/wchan") as wchan:
-                waits_in = wchan.read()
-            for task in os.listdir(f"/proc/{current}/task"):
-                with open(f"/proc/{current}/task/{task}/children") as listed:
-                    queue += [int(child) for child in listed.read().split()]
-        except OSError:
-            continue
-        name = text[text.index("(") + 1:text.rindex(")")]
-        found.append((current, name, text.rsplit(")", 1)[1].split()[0], waits_in))
-    return found
-
-
 def wait_for(condition, timeout, step=0.05):
     """Polls `condition` until it returns something true or `timeout` seconds pass."""
     deadline = time.monotonic() + timeout
