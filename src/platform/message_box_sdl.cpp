@@ -46,18 +46,18 @@ void endBoxesOfTheProgram() {
     char text[512];
     ssize_t got = read(list, text, sizeof text - 1);
     close(list);
+    // Numbers separated by spaces; a space after the last ends it too.
+    text[got > 0 ? got : 0] = ' ';
     long child = 0;
-    for (ssize_t i = 0; i < got; ++i) {
+    for (ssize_t i = 0; i <= got; ++i) {
         if (text[i] >= '0' && text[i] <= '9') {
             child = child * 10 + (text[i] - '0');
-        } else {
-            if (child > 0)
-                kill(static_cast<pid_t>(child), SIGTERM);
-            child = 0;
+            continue;
         }
+        if (child > 0)
+            kill(static_cast<pid_t>(child), SIGTERM);
+        child = 0;
     }
-    if (child > 0)
-        kill(static_cast<pid_t>(child), SIGTERM);
 }
 
 // While a box waits for the user the program takes no messages, so SIGINT and SIGTERM,
