@@ -2,11 +2,11 @@
 // fixed order; and what brings a show back to its first frame or on to any other.
 #include "demo/show.h"
 
-#include "app/gl_window.h"
-#include "app/report_error.h"
 #include "audio/music_stream.h"
+#include "base/report_error.h"
 #include "demo/assets.h"
 #include "gfx/blob_field.h"
+#include "gfx/gl_window.h"
 #include "gfx/light.h"
 #include "gfx/picture_loader.h"
 #include "gfx/render_target.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/stopwatch.h"
+#include "base/stopwatch.h"
 #include "demo/scenes/scenes.h"
 #include "gfx/sprite.h"
 #include "platform/gl.h"
