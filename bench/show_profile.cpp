@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "app/gl_window.h"
 #include "demo/assets.h"
 #include "demo/show.h"
 #include "gfx/blob_field.h"
+#include "gfx/gl_window.h"
 #include "gfx/picture_loader.h"
 #include "gfx/render_target.h"
 #include "gfx/sprite.h"

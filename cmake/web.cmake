@@ -1,10 +1,10 @@
 # The web build: included by the root CMakeLists.txt under emscripten's toolchain
 # (emcmake; scripts/build-web runs it). hopsasa_core already holds the portable code and
-# the web backend (src/platform/*_web.cpp).
+# the web backend (src/platform/web/).
 #
 # What the link relies on, and why:
 # - LEGACY_GL_EMULATION: the show draws with OpenGL 1.1 (glBegin/glEnd, the matrix stack);
-#   src/platform/gl_web.cpp supplies what the emulation lacks.
+#   src/platform/web/gl.cpp supplies what the emulation lacks.
 # - ASYNCIFY: the show's frame loop, message boxes and sound decoding block; each waits on
 #   the browser (the next animation frame, a click on OK, decodeAudioData) by unwinding the
 #   wasm stack and rewinding it later. The show's call chains to those waits (a box from a

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/gl_window.h"
 #include "fuzz_support.h"
+#include "gfx/gl_window.h"
 #include "gfx/texture.h"
 #include "platform/display.h"
 

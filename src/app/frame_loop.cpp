@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/gl_window.h"
 #include "demo/show.h"
+#include "gfx/gl_window.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 

@@ -3,7 +3,7 @@
 // call usually gives two messages, the second naming the cause.
 #include "audio/music_stream.h"
 
-#include "app/report_error.h"
+#include "base/report_error.h"
 
 namespace {
 constexpr int kOutputRate = 44100;

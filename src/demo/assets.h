@@ -1,14 +1,15 @@
 // What the show reads from its working directory: the pictures, each with the sprite it
-// becomes, in the order start-up loads them, and the soundtrack.
+// becomes, in the order start-up loads them, and the soundtrack. The pictures are listed
+// in src/demo/pictures.tsv, made into demo/pictures.h at build time.
 #pragma once
 
 #include <memory>
 
+#include "demo/pictures.h"
+
 struct Sprite;
 class Show;
 
-constexpr const char* kLoadingPicture = "loading.png";
-constexpr const char* kBlobPicture = "blob.png";
 constexpr const char* kMusicFile = "music.mp3";
 
 struct SpriteAsset {
@@ -16,5 +17,4 @@ struct SpriteAsset {
     const char* file;
     std::unique_ptr<Sprite> Show::*sprite;
 };
-constexpr int kSpriteAssetCount = 29;
 extern const SpriteAsset kSpriteAssets[kSpriteAssetCount];

@@ -2,11 +2,11 @@
 // fixed order; and what brings a show back to its first frame or on to any other.
 #include "demo/show.h"
 
-#include "app/gl_window.h"
-#include "app/report_error.h"
 #include "audio/music_stream.h"
+#include "base/report_error.h"
 #include "demo/assets.h"
 #include "gfx/blob_field.h"
+#include "gfx/gl_window.h"
 #include "gfx/light.h"
 #include "gfx/picture_loader.h"
 #include "gfx/render_target.h"
@@ -23,35 +23,9 @@ constexpr uint32_t kRandomSeed = 329;
 // Storhallen, GubbHode and the two Ropert pictures are loaded like the rest but no scene
 // draws them.
 const SpriteAsset kSpriteAssets[kSpriteAssetCount] = {
-    {"sprBoble1", "boble1.png", &Show::sprBoble1},
-    {"sprBoble2", "boble2.png", &Show::sprBoble2},
-    {"sprBoble3", "boble3.png", &Show::sprBoble3},
-    {"sprBoble4", "boble4.png", &Show::sprBoble4},
-    {"sprBoble5", "boble5.png", &Show::sprBoble5},
-    {"sprBoble6", "boble6.png", &Show::sprBoble6},
-    {"sprBoble7", "boble7.png", &Show::sprBoble7},
-    {"sprTittel", "tittel.png", &Show::sprTittel},
-    {"sprBg1", "bg1.png", &Show::sprBg1},
-    {"sprStorhallen", "storhallen.png", &Show::sprStorhallen},
-    {"sprGubbHode", "gubbhode.png", &Show::sprGubbHode},
-    {"sprGubbKropp", "gubbkropp.png", &Show::sprGubbKropp},
-    {"sprGubb", "gubb.png", &Show::sprGubb},
-    {"sprGubbFlip", "gubb_flip.png", &Show::sprGubbFlip},
-    {"sprRor", "ror.png", &Show::sprRor},
-    {"sprDemosceneRad", "demoscenerad.jpg", &Show::sprDemosceneRad},
-    {"sprSupercrab", "supercrab.png", &Show::sprSupercrab},
-    {"sprSavedTheDay", "savedtheday.png", &Show::sprSavedTheDay},
-    {"sprScenefolk1", "Scenefolk_01.png", &Show::sprScenefolk1},
-    {"sprScenefolk2", "Scenefolk_02.png", &Show::sprScenefolk2},
-    {"sprRopert1", "ropert1.png", &Show::sprRopert1},
-    {"sprRopert2", "ropert2.png", &Show::sprRopert2},
-    {"sprOksOpp", "oks_opp.png", &Show::sprOksOpp},
-    {"sprOksNed", "oks_ned.png", &Show::sprOksNed},
-    {"sprKrabbe1", "krabbe1.png", &Show::sprKrabbe1},
-    {"sprKrabbe2", "krabbe2.png", &Show::sprKrabbe2},
-    {"sprKrabbeSnakk1", "krabbesnakk1.png", &Show::sprKrabbeSnakk1},
-    {"sprKrabbeSnakk2", "krabbesnakk2.png", &Show::sprKrabbeSnakk2},
-    {"sprCredits", "credits.png", &Show::sprCredits},
+#define HOPSASA_SPRITE_ASSET(name, file) {#name, file, &Show::name},
+    HOPSASA_SPRITE_PICTURES(HOPSASA_SPRITE_ASSET)
+#undef HOPSASA_SPRITE_ASSET
 };
 
 Show::Show(GLWindow& window) : window(window), context{&window, nullptr} {

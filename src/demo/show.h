@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/stopwatch.h"
+#include "base/stopwatch.h"
+#include "demo/pictures.h"
 #include "demo/scenes/scenes.h"
 #include "gfx/sprite.h"
 #include "platform/gl.h"
@@ -83,11 +84,10 @@ class Show {
     Screen screen;
 
     std::unique_ptr<MusicStream> music;
-    std::unique_ptr<Sprite> sprBoble1, sprBoble2, sprBoble3, sprBoble4, sprBoble5, sprBoble6,
-        sprBoble7, sprTittel, sprBg1, sprStorhallen, sprGubbHode, sprGubbKropp, sprGubb,
-        sprGubbFlip, sprRor, sprDemosceneRad, sprSupercrab, sprSavedTheDay, sprScenefolk1,
-        sprScenefolk2, sprRopert1, sprRopert2, sprOksOpp, sprOksNed, sprKrabbe1, sprKrabbe2,
-        sprKrabbeSnakk1, sprKrabbeSnakk2, sprCredits;
+    // One sprite for each picture of the table (demo/pictures.h), named as it names them.
+#define HOPSASA_SPRITE_MEMBER(name, file) std::unique_ptr<Sprite> name;
+    HOPSASA_SPRITE_PICTURES(HOPSASA_SPRITE_MEMBER)
+#undef HOPSASA_SPRITE_MEMBER
     std::unique_ptr<Light> light;
     std::unique_ptr<BlobField> blobField;
     std::unique_ptr<RenderTarget> screenTarget;

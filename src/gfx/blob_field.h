@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/stopwatch.h"
+#include "base/stopwatch.h"
 #include "gfx/random.h"
 #include "gfx/texture.h"
 

@@ -1,7 +1,7 @@
 // Light: the program-wide table of light numbers and the light's parameters.
 #include "gfx/light.h"
 
-#include "app/report_error.h"
+#include "base/report_error.h"
 #include "platform/gl.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/report_error.h"
+#include "base/report_error.h"
 #include "gfx/picture_loader.h"
 #include "gfx/screen_draw.h"
 #include "platform/gl.h"

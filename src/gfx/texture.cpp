@@ -5,7 +5,7 @@
 #include <new>
 #include <string_view>
 
-#include "app/report_error.h"
+#include "base/report_error.h"
 #include "gfx/tga.h"
 #include "platform/gl.h"
 #include "platform/image.h"

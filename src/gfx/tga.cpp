@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/report_error.h"
+#include "base/report_error.h"
 #include "gfx/texture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/gl_window.h"
+#include "gfx/gl_window.h"
 
 #include "platform/display.h"
 #include "platform/gl.h"

@@ -1,4 +1,4 @@
-#include "app/stopwatch.h"
+#include "base/stopwatch.h"
 
 #include <gtest/gtest.h>
 

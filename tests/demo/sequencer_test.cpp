@@ -4,9 +4,9 @@
 #include <array>
 #include <vector>
 
-#include "app/gl_window.h"
 #include "demo/assets.h"
 #include "demo/show.h"
+#include "gfx/gl_window.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "support/timeline.h"

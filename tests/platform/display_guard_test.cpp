@@ -2,7 +2,7 @@
 // XRandR accepts. The guard itself runs against a real X server in tests/e2e/test_desktop.py.
 #ifndef _WIN32
 
-#include "platform/internal/display_guard_sdl.h"
+#include "platform/sdl/display_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/internal/gdiplus.h"
+#include "platform/win32/gdiplus.h"
 #include "support/pictures.h"
 
 namespace {

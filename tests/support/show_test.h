@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/gl_window.h"
+#include "gfx/gl_window.h"
 #include "platform/display.h"
 #include "platform/gl.h"
 #include "platform/message_box.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/gl_window.h"
 #include "demo/assets.h"
+#include "gfx/gl_window.h"
 #include "platform/clock.h"
 #include "support/pictures.h"
 

@@ -1,4 +1,4 @@
-// The OpenGL 1.1 that src/platform/gl_web.cpp supplies or maps for emscripten's legacy GL
+// The OpenGL 1.1 that src/platform/web/gl.cpp supplies or maps for emscripten's legacy GL
 // emulation, on a real WebGL context in headless Chromium: what each call leaves in the
 // GL's error state, and what a viewer would see (pixels read back).
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/gl_window.h"
+#include "gfx/gl_window.h"
 #include "platform/gl.h"
 #include "platform/message_box.h"
 

@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/gl_window.h"
 #include "demo/assets.h"
 #include "demo/show.h"
 #include "ffmpeg_pipe.h"
 #include "frame_pipeline.h"
+#include "gfx/gl_window.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/gl.h"

@@ -1,11 +1,11 @@
 // The performance counter in a web page: performance.now(), in microseconds, or the frame
-// clock the page can ask for (platform/internal/web_local.h).
+// clock the page can ask for (platform/web/local.h).
 #include <emscripten.h>
 
 #include <cmath>
 
 #include "platform/internal/backend.h"
-#include "platform/internal/web_local.h"
+#include "platform/web/local.h"
 
 namespace platform {
 namespace {

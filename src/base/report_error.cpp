@@ -1,4 +1,4 @@
-#include "app/report_error.h"
+#include "base/report_error.h"
 
 #include <cstdarg>
 #include <cstdio>

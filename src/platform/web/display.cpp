@@ -4,7 +4,7 @@
 // 800x600 at 32 bits per pixel. Switching to that mode asks the browser to show the page
 // fullscreen, which browsers grant only in answer to a click; a refusal changes nothing
 // and is not an error, the show then plays in the page. The context is WebGL 1 under
-// emscripten's legacy GL emulation (src/platform/gl_web.cpp supplies what it lacks).
+// emscripten's legacy GL emulation (src/platform/web/gl.cpp supplies what it lacks).
 //
 // Presenting a frame gives the browser back its thread until the next animation frame
 // (asyncify unwinds the wasm stack and rewinds it then): the browser composites the canvas
@@ -20,7 +20,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/internal/backend.h"
-#include "platform/internal/web_local.h"
+#include "platform/web/local.h"
 
 namespace platform {
 
@@ -56,7 +56,7 @@ enum PageEvent { kEscapeDown = 0, kEscapeUp = 1, kOtherKeyDown = 2, kCloseReques
 
 // Installed once per page; they outlive a run of the show, so that "watch again" finds them.
 // Keys are taken on the window in the capture phase, before the page's own handlers; while
-// a message box is open its own handler takes them (message_box_web.cpp).
+// a message box is open its own handler takes them (web/message_box.cpp).
 
 // JavaScript, which clang-format would break (=== becomes == =).
 // clang-format off

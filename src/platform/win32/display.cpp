@@ -12,7 +12,7 @@
 
 #include "platform/display.h"
 #include "platform/internal/backend.h"
-#include "platform/internal/win32_local.h"
+#include "platform/win32/local.h"
 
 namespace platform {
 

@@ -7,7 +7,7 @@
 // too.
 //
 // The desktop's mode comes back on the clean way out from an exit handler. On X11 a guard
-// process (display_guard_sdl.cpp) puts it back when the process ends any other way.
+// process (sdl/display_guard.cpp) puts it back when the process ends any other way.
 #include <SDL.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -21,9 +21,9 @@
 
 #include "platform/display.h"
 #include "platform/internal/backend.h"
-#include "platform/internal/display_guard_sdl.h"
-#include "platform/internal/sdl_local.h"
 #include "platform/internal/trace.h"
+#include "platform/sdl/display_guard.h"
+#include "platform/sdl/local.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 // "dismissed" on its clean way out, after restoring the mode itself; then the guard
 // leaves the display alone. Uses Xlib and XRandR directly: the guard must not depend on
 // the state of SDL in a process that may have died in the middle of a call.
-#include "platform/internal/display_guard_sdl.h"
+#include "platform/sdl/display_guard.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>

@@ -11,7 +11,7 @@
 //   Module.hopsasaBoxShown        called with (title, text) when a message box opens
 //   Module.hopsasaFullscreenElement  the element shown fullscreen (else the canvas), and
 //                                 where message boxes are put
-// and the backend keeps Module.hopsasaAudio (the AudioContext and its nodes, audio_web.cpp).
+// and the backend keeps Module.hopsasaAudio (the AudioContext and its nodes, web/audio.cpp).
 #pragma once
 
 #include <cstdint>

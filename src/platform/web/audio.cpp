@@ -20,7 +20,7 @@
 #include "platform/audio.h"
 #include "platform/internal/backend.h"
 #include "platform/internal/trace.h"
-#include "platform/internal/web_local.h"
+#include "platform/web/local.h"
 
 namespace platform {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "app/stopwatch.h"
+#include "base/stopwatch.h"
 #include "platform/display.h"
 
 class GLWindow {

@@ -7,8 +7,8 @@
 #include <csignal>
 
 #include "platform/internal/backend.h"
-#include "platform/internal/display_guard_sdl.h"
-#include "platform/internal/sdl_local.h"
+#include "platform/sdl/display_guard.h"
+#include "platform/sdl/local.h"
 
 namespace platform {
 namespace {

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "platform/internal/backend.h"
-#include "platform/internal/win32_local.h"
+#include "platform/win32/local.h"
 
 namespace platform {
 

@@ -13,9 +13,9 @@
 
 #include "platform/image.h"
 #include "platform/internal/backend.h"
-#include "platform/internal/gdiplus.h"
 #include "platform/internal/picture_header.h"
-#include "platform/internal/win32_local.h"
+#include "platform/win32/gdiplus.h"
+#include "platform/win32/local.h"
 
 namespace platform {
 namespace {

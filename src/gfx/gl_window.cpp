@@ -1,4 +1,4 @@
-#include "app/gl_window.h"
+#include "gfx/gl_window.h"
 
 #include "platform/gl.h"
 #include "platform/message_box.h"
