@@ -44,13 +44,13 @@ def read_table(path):
 
 
 def run(args, timeout, **kw):
+    """(exit status or "timeout", output)."""
     try:
-        p = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                           errors="replace", timeout=timeout, **kw)
-        return p.returncode, p.stdout
+        p = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=timeout, **kw)
+        return p.returncode, p.stdout.decode(errors="replace")
     except subprocess.TimeoutExpired as e:
-        return "timeout", (e.stdout or b"").decode(errors="replace") if isinstance(
-            e.stdout, bytes) else (e.stdout or "")
+        return "timeout", (e.stdout or b"").decode(errors="replace")
 
 
 def targets_of(probes):
@@ -87,6 +87,8 @@ def probe_fails(build_dir, probe):
                         3600, cwd=build_dir)
         if "No tests were found" in out:
             raise LookupError(f"{probe} names no test")
+        if code == 0 and "***Skipped" in out:
+            raise LookupError(f"{probe} was skipped: " + out.strip().splitlines()[-1])
         failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
     else:
         raise LookupError(f"unknown probe kind in {probe}")
