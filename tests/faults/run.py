@@ -59,7 +59,7 @@ def targets_of(probes):
         kind, _, name = probe.partition(":")
         if kind == "unit":
             targets.add("hopsasa_tests")
-        elif name.startswith("wine"):
+        elif name.lstrip("^").startswith("wine"):
             targets.update(["hopsasa_windows", "hopsasa-capture"])
         else:
             targets.update(E2E_TARGETS)
