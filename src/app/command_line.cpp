@@ -11,7 +11,9 @@ int64_t frameAtOrAfter(double seconds, int fps) {
     return static_cast<int64_t>(std::ceil(seconds * fps - 1e-6));
 }
 
-std::string parseMoment(const std::string& text, int fps, double& seconds) {
+bool isPlainNumber(const std::string& text) {
+    if (text.empty() || text.size() > kMaxNumberLength)
+        return false;
     int digits = 0;
     int points = 0;
     for (char c : text) {
@@ -20,18 +22,41 @@ std::string parseMoment(const std::string& text, int fps, double& seconds) {
         else if (c == '.')
             ++points;
         else
-            digits = -1000;
+            return false;
     }
-    const int64_t frames = showFrames(fps);
-    char end[64];
-    std::snprintf(end, sizeof end, "%.3f", static_cast<double>(frames) / fps);
-    const std::string range = std::string("takes seconds from 0 to below ") + end +
-                              " (the end of the show at " + std::to_string(fps) +
-                              " frames a second), ";
-    if (digits <= 0 || points > 1)
+    return digits > 0 && points <= 1;
+}
+
+bool parseWholeNumber(const std::string& text, int low, int high, int& value) {
+    if (!isPlainNumber(text) || text.find('.') != std::string::npos)
+        return false;
+    // At most twelve digits: a long long holds them all.
+    const long long v = std::strtoll(text.c_str(), nullptr, 10);
+    if (v < low || v > high)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+std::string lastMoment(int fps) {
+    const int64_t last = showFrames(fps) - 1;
+    // Whole milliseconds, rounded down: last * 1000 / fps is exact in integers.
+    const int64_t ms = last * 1000 / fps;
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
+std::string parseMoment(const std::string& text, int fps, double& seconds) {
+    const std::string range = "takes seconds from 0 to " + lastMoment(fps) +
+                              " (the show's last frame at " + std::to_string(fps) +
+                              (fps == 1 ? " frame" : " frames") + " a second), ";
+    if (!isPlainNumber(text))
         return range + "not '" + text + "'";
+    // Twelve characters at most: the value is below 10^12 and its frame fits easily.
     const double value = std::strtod(text.c_str(), nullptr);
-    if (!std::isfinite(value) || frameAtOrAfter(value, fps) >= frames)
+    if (frameAtOrAfter(value, fps) >= showFrames(fps))
         return range + "not " + text + ": that is past the end";
     seconds = value;
     return "";

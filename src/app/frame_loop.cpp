@@ -22,7 +22,8 @@ const char* const kUsage =
     "  --from SECONDS  start at that moment of the show: the frames before it are drawn\n"
     "                  unseen at 60 frames a second, then the show and its music go on\n"
     "                  from there in real time\n"
-    "  --help          print this text\n";
+    "  --help          print this text\n"
+    "Given twice, an option's last value counts.\n";
 
 // Returns an empty string when the arguments are good, "help", or what is wrong with them.
 std::string parseArguments(int argc, char** argv, double& from) {
@@ -31,7 +32,7 @@ std::string parseArguments(int argc, char** argv, double& from) {
         if (arg == "--help" || arg == "-h")
             return "help";
         if (arg != "--from")
-            return "unknown option '" + arg + "'";
+            return (arg.starts_with("-") ? "unknown option '" : "stray argument '") + arg + "'";
         if (i + 1 >= argc)
             return "--from needs a value";
         std::string problem = parseMoment(argv[++i], kReplayFps, from);

@@ -7,7 +7,22 @@
 
 #include <cstdlib>
 
+#include <cstdio>
+
+// A Windows program of the GUI kind has no console of its own: started from one, it
+// prints its usage and argument errors (and the messages' copies) there, unless its output
+// goes somewhere already.
+static void printToTheParentConsole() {
+    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN)
+        (void)!std::freopen("CONOUT$", "w", stdout);
+    if (GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_UNKNOWN)
+        (void)!std::freopen("CONOUT$", "w", stderr);
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    printToTheParentConsole();
     return runShow(__argc, __argv);
 }
 #else

@@ -11,6 +11,7 @@
 
 #include "base/report_error.h"
 #include "gfx/texture.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ long TgaHeader::pixelOffset() const {
 }
 
 bool readTga(const char* fileName, TgaImage& image) {
-    FileHandle file(std::fopen(fileName, "rb"), std::fclose);
+    FileHandle file(platform::openRegularFile(fileName), std::fclose);
     if (!file) {
         reportError("Texture load: Failed to open the file %s!", fileName);
         return false;

@@ -144,7 +144,7 @@ AudioStream openAudioStream(const char* path) {
         std::vector<uint8_t> bytes;
         Mp3Frames frames;
         if (error != kAudioOk) {
-        } else if (!path || !readWholeFile(path, bytes)) {
+        } else if (!path || !readWholeFile(path, bytes, kMaxSoundFileBytes)) {
             error = kAudioFileOpen;
         } else if (!findMp3Frames(bytes, frames)) {
             // Whatever lies around the frames, no decoder sees it: tags have crashed them.

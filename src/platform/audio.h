@@ -10,6 +10,7 @@
 // No decoder is ever handed a file's tags, only its MPEG frames (platform/mp3_frames).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -50,7 +51,9 @@ int audioErrorCode();
 
 // Opens an MP3 file as a stream. The whole file is read into memory and its decoding is
 // checked when it is opened, so a stream that opens plays to its end without touching the
-// file again. Returns 0 on failure. Volume starts at 100.
+// file again. Returns 0 on failure. Volume starts at 100. A file that is not a regular
+// file, or larger than kMaxSoundFileBytes, fails as one that cannot be opened.
+constexpr size_t kMaxSoundFileBytes = size_t{64} << 20;
 AudioStream openAudioStream(const char* path);
 
 // Stops the stream if it plays and frees it; its handle names no stream afterwards. The

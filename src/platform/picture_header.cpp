@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file.h"
+
 namespace platform {
 namespace {
 
@@ -10,7 +12,7 @@ namespace {
 // every walk below.
 class ZeroPaddedFile {
   public:
-    explicit ZeroPaddedFile(const char* path) : file_(std::fopen(path, "rb")) {}
+    explicit ZeroPaddedFile(const char* path) : file_(openRegularFile(path)) {}
     ~ZeroPaddedFile() {
         if (file_)
             std::fclose(file_);

@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,7 +63,10 @@ const char* const kUsage =
     "  --list           print the scenes and the files the show reads, then stop:\n"
     "                   scene<TAB>index<TAB>name<TAB>first frame<TAB>frames<TAB>start s<TAB>length "
     "s\n"
-    "                   picture<TAB>name<TAB>file, music<TAB>name<TAB>file\n";
+    "                   picture<TAB>name<TAB>file, music<TAB>name<TAB>file\n"
+    "Given twice, an option's last value counts. Numbers are digits with at most one\n"
+    "point. Exit status: 0 done, 1 failed, 2 bad arguments, 3 written but the show\n"
+    "reported problems (a missing or broken file), 128 + N stopped by signal N.\n";
 
 struct Options {
     std::string framesDir;
@@ -72,21 +77,14 @@ struct Options {
     int videoHeight = kHeight;
     int crf = 18;
     std::string preset = "medium";
-    std::string from;
-    std::string to;
+    std::optional<std::string> from;
+    std::optional<std::string> to;
     int64_t firstFrame = 0;
     int64_t endFrame = 0;  // the frame that is not captured any more
 };
 
-bool parseInt(const std::string& text, int low, int high, int& value) {
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || v < low || v > high)
-        return false;
-    value = static_cast<int>(v);
-    return true;
-}
+const char* const kValueOptions[] = {"--frames", "--video",  "--fps",  "--size",
+                                     "--crf",    "--preset", "--from", "--to"};
 
 // Returns an empty string when the arguments are good, else what is wrong with them.
 std::string parseArguments(int argc, char** argv, Options& options) {
@@ -100,31 +98,39 @@ std::string parseArguments(int argc, char** argv, Options& options) {
             options.list = true;
             continue;
         }
+        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), arg) ==
+            std::end(kValueOptions))
+            return (arg.starts_with("-") ? "unknown option '" : "stray argument '") + arg + "'";
         if (i + 1 >= argc)
             return "'" + arg + "' needs a value";
         std::string value = argv[++i];
         if (arg == "--frames") {
+            if (value.empty())
+                return "--frames takes a folder, not ''";
             options.framesDir = value;
         } else if (arg == "--video") {
+            if (value.empty())
+                return "--video takes a file name, not ''";
             options.videoFile = value;
         } else if (arg == "--from") {
             options.from = value;
         } else if (arg == "--to") {
             options.to = value;
         } else if (arg == "--fps") {
-            if (!parseInt(value, 1, 240, options.fps))
+            if (!parseWholeNumber(value, 1, 240, options.fps))
                 return "--fps takes a whole number from 1 to 240, not '" + value + "'";
         } else if (arg == "--size") {
             size_t x = value.find('x');
             if (x == std::string::npos ||
-                !parseInt(value.substr(0, x), 16, 7680, options.videoWidth) ||
-                !parseInt(value.substr(x + 1), 16, 4320, options.videoHeight) ||
+                !parseWholeNumber(value.substr(0, x), 16, 7680, options.videoWidth) ||
+                !parseWholeNumber(value.substr(x + 1), 16, 4320, options.videoHeight) ||
                 options.videoWidth % 2 != 0 || options.videoHeight % 2 != 0)
-                return "--size takes WIDTHxHEIGHT, even numbers, for example 1920x1080, not '" +
+                return "--size takes WIDTHxHEIGHT, even numbers from 16x16 to 7680x4320, for "
+                       "example 1920x1080, not '" +
                        value + "'";
             sizeGiven = true;
         } else if (arg == "--crf") {
-            if (!parseInt(value, 0, 51, options.crf))
+            if (!parseWholeNumber(value, 0, 51, options.crf))
                 return "--crf takes a whole number from 0 to 51, not '" + value + "'";
             encoderGiven = true;
         } else if (arg == "--preset") {
@@ -137,13 +143,11 @@ std::string parseArguments(int argc, char** argv, Options& options) {
                        value + "'";
             options.preset = value;
             encoderGiven = true;
-        } else {
-            return "unknown option '" + arg + "'";
         }
     }
     if (options.list)
         return options.framesDir.empty() && options.videoFile.empty() && !sizeGiven &&
-                       !encoderGiven && options.from.empty() && options.to.empty()
+                       !encoderGiven && !options.from && !options.to
                    ? ""
                    : "--list takes no other option than --fps";
     if (options.framesDir.empty() == options.videoFile.empty())
@@ -155,22 +159,23 @@ std::string parseArguments(int argc, char** argv, Options& options) {
 
     options.endFrame = showFrames(options.fps);
     double seconds = 0;
-    if (!options.from.empty()) {
-        std::string problem = parseMoment(options.from, options.fps, seconds);
+    if (options.from) {
+        std::string problem = parseMoment(*options.from, options.fps, seconds);
         if (!problem.empty())
             return "--from " + problem;
         options.firstFrame = frameAtOrAfter(seconds, options.fps);
     }
-    if (!options.to.empty()) {
-        std::string problem = parseMoment(options.to, options.fps, seconds);
-        // A moment past the end just means the end.
-        if (!problem.empty() && problem.find("past the end") == std::string::npos)
-            return "--to " + problem;
-        if (problem.empty())
+    if (options.to) {
+        // Any plain number will do: a moment past the end just means the end.
+        if (!isPlainNumber(*options.to))
+            return "--to takes seconds from 0 on (a moment past the show's last frame means "
+                   "the end), not '" +
+                   *options.to + "'";
+        if (parseMoment(*options.to, options.fps, seconds).empty())
             options.endFrame = frameAtOrAfter(seconds, options.fps);
         if (options.endFrame <= options.firstFrame)
-            return "--to " + options.to + " leaves no frame after --from " +
-                   (options.from.empty() ? "0" : options.from);
+            return "--to " + *options.to + " leaves no frame after --from " +
+                   options.from.value_or("0");
     }
     return "";
 }
@@ -198,8 +203,10 @@ void printList(int fps) {
 std::string checkOutput(const Options& options) {
     if (!options.framesDir.empty()) {
         struct stat st;
-        if (stat(options.framesDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        if (stat(options.framesDir.c_str(), &st) != 0)
             return "the output folder '" + options.framesDir + "' does not exist";
+        if (!S_ISDIR(st.st_mode))
+            return "'" + options.framesDir + "' is not a folder";
         if (access(options.framesDir.c_str(), W_OK) != 0)
             return "the output folder '" + options.framesDir + "' is not writable";
         return "";
@@ -264,14 +271,60 @@ std::vector<std::string> ffmpegArguments(const Options& options) {
     return args;
 }
 
+// The progress line on standard error, ended before anything else is printed.
+bool gProgressOpen = false;
+
+void endProgress() {
+    if (gProgressOpen)
+        std::fputc('\n', stderr);
+    gProgressOpen = false;
+}
+
+const char* plural(int64_t count) {
+    return count == 1 ? "" : "s";
+}
+
 int fail(const std::string& message) {
+    endProgress();
     std::fprintf(stderr, "hopsasa-capture: %s\n", message.c_str());
     return 1;
+}
+
+// SIGINT, SIGTERM and SIGHUP stop the capture after the frame being drawn: what is written
+// is kept whole.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void stopOnSignal(int signal) {
+    gStopSignal = signal;
+}
+
+void catchStopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = stopOnSignal;
+    sigemptyset(&action.sa_mask);
+    // Installed before SDL starts, which then leaves them alone.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+// Writes one PNG frame under a name of its own first, so that a frame file is whole
+// whenever it is there under its own name.
+std::string writeFrameFile(platform::PngWriter& png, const std::string& path,
+                           const uint8_t* pixels) {
+    const std::string part = path + ".part";
+    const platform::PixelRows rows{pixels + (kHeight - 1) * kRowBytes, -kRowBytes, kWidth, kHeight,
+                                   platform::PixelOrder::bgrx};
+    if (!png.write(part.c_str(), rows) || std::rename(part.c_str(), path.c_str()) != 0) {
+        std::remove(part.c_str());
+        return "cannot write " + path;
+    }
+    return "";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    catchStopSignals();
     Options options;
     std::string problem = parseArguments(argc, argv, options);
     if (problem == "help") {
@@ -306,12 +359,15 @@ int main(int argc, char** argv) {
         return fail("no offscreen OpenGL context");
     }
     Show show(window);
-    if (options.firstFrame > 0)
+    if (options.firstFrame > 0 && !gStopSignal)
         show.seek(options.firstFrame, times);
     show.startMusic(static_cast<double>(options.firstFrame) / options.fps);
 
+    const bool toVideo = !options.videoFile.empty();
     FfmpegPipe ffmpeg;
-    if (!options.videoFile.empty()) {
+    // Stopped during start-up, no video is begun.
+    const bool videoBegun = toVideo && !gStopSignal;
+    if (videoBegun) {
         std::string error;
         if (!ffmpeg.start(ffmpegArguments(options), error))
             return fail("cannot run ffmpeg: " + error);
@@ -320,29 +376,22 @@ int main(int argc, char** argv) {
     // PNG compression takes longer than drawing a frame, so frames are compressed on as
     // many threads as there are cores, beside the drawing; ffmpeg takes them in order from
     // one thread, which leaves the drawing to run while it waits on the pipe.
-    const bool toVideo = !options.videoFile.empty();
     const int writers =
         toVideo ? 1 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<platform::PngWriter> png(toVideo ? 0 : writers);
     FramePipeline frames(
         writers, writers + 2, kFrameBytes,
         [&](int writer, int64_t index, const uint8_t* pixels) -> std::string {
-            if (toVideo) {
-                return ffmpeg.write(pixels, kFrameBytes)
-                           ? ""
-                           : "ffmpeg stopped taking frames (see its message above)";
-            }
+            if (toVideo)
+                return ffmpeg.write(pixels, kFrameBytes) ? "" : "ffmpeg stopped taking frames";
             char name[32];
             std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(index));
-            const std::string path = options.framesDir + name;
-            const platform::PixelRows rows{pixels + (kHeight - 1) * kRowBytes, -kRowBytes, kWidth,
-                                           kHeight, platform::PixelOrder::bgrx};
-            return png[writer].write(path.c_str(), rows) ? "" : "cannot write " + path;
+            return writeFrameFile(png[writer], options.framesDir + name, pixels);
         });
 
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     int64_t k = options.firstFrame;
-    for (; !show.finished() && k < options.endFrame; ++k) {
+    for (; !gStopSignal && !show.finished() && k < options.endFrame; ++k) {
         platform::setManualCounter(times.tick(k));
         show.renderFrame();
         uint8_t* pixels = frames.buffer();
@@ -351,23 +400,43 @@ int main(int argc, char** argv) {
         glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
         frames.submit(k);
         if (k % 30 == 0) {
+            std::fflush(stdout);
             std::fprintf(stderr, "\rcapturing: frame %lld, %.1f s of show, scene %d of %d ",
                          static_cast<long long>(k), static_cast<double>(k) / options.fps,
                          show.sceneIndex + 1, kSceneCount);
+            gProgressOpen = true;
         }
     }
     const std::string error = frames.finish();
-    if (!error.empty()) {
-        if (toVideo)
-            ffmpeg.finish();
+    // The video ends where the frames end, a playable file whether they all came or not;
+    // a video that ffmpeg could not finish is removed.
+    if (videoBegun && (ffmpeg.finish() != 0 || !error.empty())) {
+        std::remove(options.videoFile.c_str());
+        const std::string said = ffmpeg.messages();
+        if (!gStopSignal)
+            return fail(
+                (error.empty() ? "ffmpeg failed to write '" + options.videoFile + "'" : error) +
+                (said.empty() ? "" : ": " + said));
+    }
+    if (!error.empty() && !gStopSignal)
         return fail(error);
+    if (gStopSignal) {
+        endProgress();
+        std::fprintf(stderr, "hopsasa-capture: stopped at frame %lld by SIG%s\n",
+                     static_cast<long long>(k), sigabbrev_np(gStopSignal));
+        return 128 + gStopSignal;
     }
     const int64_t captured = k - options.firstFrame;
-    std::fprintf(stderr, "\rcaptured %lld frames, %.2f s of show at %d frames a second\n",
-                 static_cast<long long>(captured), static_cast<double>(captured) / options.fps,
-                 options.fps);
-
-    if (!options.videoFile.empty() && ffmpeg.finish() != 0)
-        return fail("ffmpeg failed to write '" + options.videoFile + "'");
+    std::fprintf(stderr, "%scaptured %lld frame%s, %.2f s of show at %d frame%s a second\n",
+                 gProgressOpen ? "\r" : "", static_cast<long long>(captured), plural(captured),
+                 static_cast<double>(captured) / options.fps, options.fps, plural(options.fps));
+    if (!boxes.empty()) {
+        std::fprintf(stderr,
+                     "hopsasa-capture: the show reported %zu problem%s while capturing (see "
+                     "above); what it names is missing from the %s\n",
+                     boxes.size(), plural(static_cast<int64_t>(boxes.size())),
+                     toVideo ? "video" : "frames");
+        return 3;
+    }
     return 0;
 }

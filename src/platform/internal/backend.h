@@ -22,8 +22,9 @@ bool systemCanShowText(const char* text);
 // Whether `text` is valid UTF-8 (shared code, for the backends whose boxes take UTF-8).
 bool isUtf8(const char* text);
 
-// Appends the whole file to `bytes`; false when it cannot be opened or read to its end.
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes);
+// Appends the whole file to `bytes`; false when it is no regular file (platform/file.h),
+// cannot be read to its end or holds more than `maxBytes`.
+bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, size_t maxBytes);
 
 // The one mode of the offscreen display, once useOffscreenDisplay chose it; null while the
 // system's own display is used.

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "platform/file.h"
 #include "platform/image.h"
 #include "platform/internal/backend.h"
 #include "platform/internal/picture_header.h"
@@ -49,7 +50,8 @@ int SDLCALL closeFile(SDL_RWops* context) {
 }
 
 SDL_RWops* openZeroPadded(const char* path) {
-    SDL_RWops* file = SDL_RWFromFile(path, "rb");
+    std::FILE* opened = openRegularFile(path);
+    SDL_RWops* file = opened ? SDL_RWFromFP(opened, SDL_TRUE) : nullptr;
     if (!file)
         return nullptr;
     SDL_RWops* padded = SDL_AllocRW();

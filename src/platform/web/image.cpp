@@ -105,7 +105,7 @@ int DecodedImage::load(const char* path) {
     if (!bitmap)
         return -1;
     std::vector<uint8_t> bytes;
-    const int depth = readWholeFile(path, bytes) ? sourceDepth(bytes, header.type) : 0;
+    const int depth = readWholeFile(path, bytes, SIZE_MAX) ? sourceDepth(bytes, header.type) : 0;
     // Channels asked of the decoder: the loader's own for the depths it takes, one otherwise.
     const int channels = depth == 24 ? 3 : depth == 32 ? 4 : 1;
     int width = 0, height = 0, found = 0;
