@@ -7,7 +7,7 @@
 // 16-bit 44.1 kHz stereo WAV.  Fully deterministic: all noise comes from
 // fixed-seed generators.
 //
-// usage: synth [-v] [--solo INSTRUMENT] SCORE OUT.wav
+// usage: synth [-v] [--solo INSTRUMENT] [--scene-starts FILE] SCORE OUT.wav
 
 #include <algorithm>
 #include <array>
@@ -179,6 +179,11 @@ struct Ramp {
     double t0 = 0, t1 = 0, v0 = 1, v1 = 1;
 };
 
+// `cue BAR SCENE`: bar BAR begins where the show's scene SCENE begins.
+struct Cue {
+    int bar = 0, scene = 0, line = 0;
+};
+
 struct Score {
     double tempo = 120;
     double length = 60;
@@ -190,7 +195,18 @@ struct Score {
     std::map<std::string, Pattern> patterns;
     std::vector<Note> notes;
     std::vector<Ramp> ramps;
+    std::vector<Cue> cues;
+    std::vector<int> flexBars;
+    std::vector<double> barStarts{0.0};  // bar lines up to the last cue, in seconds
     double barSeconds() const { return 4.0 * 60.0 / tempo; }
+    // Seconds at a bar position (fractions inside a bar); past the last cue at the tempo.
+    double timeAt(double bar) const {
+        const size_t last = barStarts.size() - 1;
+        if (bar >= static_cast<double>(last))
+            return barStarts[last] + (bar - last) * barSeconds();
+        const size_t b = static_cast<size_t>(bar);
+        return barStarts[b] + (bar - b) * (barStarts[b + 1] - barStarts[b]);
+    }
     int findInst(const std::string& n) const {
         for (size_t i = 0; i < insts.size(); ++i)
             if (insts[i].name == n)
@@ -246,11 +262,14 @@ std::vector<std::string> split(const std::string& s, char sep) {
     return out;
 }
 
-// Expands `bars` bars of a pattern starting at time t0 into notes.
-void expandPattern(Score& sc, const Pattern& p, double t0, int bars, int transpose) {
+// Expands `bars` bars of a pattern starting at bar `bar0` into notes.
+void expandPattern(Score& sc, const Pattern& p, int bar0, int bars, int transpose) {
     const Instrument& in = sc.insts[p.inst];
-    const double step = sc.barSeconds() / p.res;
     const size_t total = static_cast<size_t>(bars) * static_cast<size_t>(p.res);
+    auto stepTime = [&](size_t i) {
+        return sc.timeAt(bar0 + static_cast<double>(i / p.res) +
+                         static_cast<double>(i % p.res) / p.res);
+    };
     if (in.drum) {
         // Each token is a string of step characters: x hit, X accent, o soft, . rest.
         std::string steps;
@@ -263,8 +282,8 @@ void expandPattern(Score& sc, const Pattern& p, double t0, int bars, int transpo
                 fail(p.line, std::string("bad drum step '") + c + "' in pattern " + p.name);
             if (vel > 0) {
                 Note n;
-                n.t = t0 + i * step;
-                n.dur = step;
+                n.t = stepTime(i);
+                n.dur = stepTime(i + 1) - n.t;
                 n.vel = vel;
                 n.inst = p.inst;
                 sc.notes.push_back(n);
@@ -283,10 +302,10 @@ void expandPattern(Score& sc, const Pattern& p, double t0, int bars, int transpo
     };
     for (size_t i = 0; i < total; ++i) {
         const std::string& tok = p.tokens[i % p.tokens.size()];
-        double t = t0 + i * step;
+        const double t = stepTime(i), next = stepTime(i + 1);
         if (tok == "-") {
             for (size_t idx : open)
-                sc.notes[idx].dur += step;
+                sc.notes[idx].dur = next - sc.notes[idx].t;
             continue;
         }
         close();
@@ -304,7 +323,7 @@ void expandPattern(Score& sc, const Pattern& p, double t0, int bars, int transpo
         for (const auto& part : split(body, '+')) {
             Note n;
             n.t = t;
-            n.dur = step;
+            n.dur = next - t;
             n.vel = vel;
             n.inst = p.inst;
             n.midi = parseNoteName(part, p.line) + transpose;
@@ -316,7 +335,43 @@ void expandPattern(Score& sc, const Pattern& p, double t0, int bars, int transpo
     }
 }
 
-Score parseScore(const std::string& path) {
+// Lays the bar lines out from the cues: between two cues the bars share the time evenly,
+// unless some of them are flex bars; then the others keep the tempo and the flex bars take
+// up the difference.
+void layOutBars(Score& sc, const std::map<int, double>& sceneStarts) {
+    int bar0 = 0;
+    double t0 = 0;
+    for (const Cue& c : sc.cues) {
+        auto it = sceneStarts.find(c.scene);
+        if (it == sceneStarts.end())
+            fail(c.line, "no start for scene " + std::to_string(c.scene) + " (see --scene-starts)");
+        const double t1 = it->second;
+        if (c.bar <= bar0 || t1 <= t0)
+            fail(c.line, "cues must move forward in bars and in time");
+        const auto flex = std::count_if(sc.flexBars.begin(), sc.flexBars.end(),
+                                        [&](int b) { return b >= bar0 && b < c.bar; });
+        const double fixed = flex ? sc.barSeconds() : 0.0;
+        const double each =
+            (t1 - t0 - (c.bar - bar0 - flex) * fixed) / (flex ? flex : c.bar - bar0);
+        if (each <= 0)
+            fail(c.line, "the bars before this cue do not fit before its scene");
+        for (int b = bar0; b < c.bar; ++b) {
+            const bool isFlex =
+                std::find(sc.flexBars.begin(), sc.flexBars.end(), b) != sc.flexBars.end();
+            sc.barStarts.push_back(sc.barStarts.back() + (flex == 0 || isFlex ? each : fixed));
+        }
+        sc.barStarts.back() = t1;
+        std::fprintf(stderr, "synth: bar %d at %.4f s, the start of scene %d\n", c.bar, t1,
+                     c.scene);
+        bar0 = c.bar;
+        t0 = t1;
+    }
+    for (int b : sc.flexBars)
+        if (b >= bar0)
+            throw ScoreError("flex bar " + std::to_string(b) + " comes after the last cue");
+}
+
+Score parseScore(const std::string& path, const std::map<int, double>& sceneStarts) {
     std::ifstream f(path);
     if (!f)
         throw ScoreError("cannot open score " + path);
@@ -491,6 +546,14 @@ Score parseScore(const std::string& path) {
             pl.bars = bar1 - pl.bar0 + 1;
             pl.pats.assign(w.begin() + 2, w.end());
             plays.push_back(pl);
+        } else if (cmd == "cue") {
+            need(3);
+            sc.cues.push_back({static_cast<int>(parseNumber(w[1], st.line)),
+                               static_cast<int>(parseNumber(w[2], st.line)), st.line});
+        } else if (cmd == "flex") {
+            need(2);
+            for (size_t i = 1; i < w.size(); ++i)
+                sc.flexBars.push_back(static_cast<int>(parseNumber(w[i], st.line)));
         } else if (cmd == "ramp") {
             need(7);
             rampTexts.push_back({st.line, w});
@@ -499,6 +562,7 @@ Score parseScore(const std::string& path) {
         }
     }
 
+    layOutBars(sc, sceneStarts);
     for (const auto& pl : plays) {
         for (const auto& ref : pl.pats) {
             // NAME[:SEMITONES][@INSTRUMENT]
@@ -526,7 +590,7 @@ Score parseScore(const std::string& path) {
                     fail(pl.line,
                          "cannot move pattern '" + name + "' between drum and tonal instruments");
             }
-            expandPattern(sc, p, pl.bar0 * sc.barSeconds(), pl.bars, transpose);
+            expandPattern(sc, p, pl.bar0, pl.bars, transpose);
         }
     }
     for (const auto& rt : rampTexts) {
@@ -541,8 +605,8 @@ Score parseScore(const std::string& path) {
             fail(rt.line, "can only ramp vol or cutoff");
         if (r.target < 0 && r.param != "vol")
             fail(rt.line, "master has only vol");
-        r.t0 = parseNumber(rt.w[3], rt.line) * sc.barSeconds();
-        r.t1 = parseNumber(rt.w[4], rt.line) * sc.barSeconds();
+        r.t0 = sc.timeAt(parseNumber(rt.w[3], rt.line));
+        r.t1 = sc.timeAt(parseNumber(rt.w[4], rt.line));
         r.v0 = parseNumber(rt.w[5], rt.line);
         r.v1 = parseNumber(rt.w[6], rt.line);
         if (r.t1 <= r.t0)
@@ -1175,16 +1239,17 @@ void render(const Score& sc, const std::string& outPath, const std::string& solo
     if (verbose) {
         // Deepest limiter gain reduction per bar.
         const double g = std::pow(10.0, gainDb / 20.0);
-        const size_t bar = static_cast<size_t>(sc.barSeconds() * kRate);
-        for (size_t b0 = 0; b0 < n; b0 += bar) {
+        for (size_t b = 0; sc.timeAt(b) * kRate < n; ++b) {
+            const size_t b0 = static_cast<size_t>(sc.timeAt(b) * kRate);
+            const size_t b1 = static_cast<size_t>(sc.timeAt(b + 1) * kRate);
             double worst = 0;
-            for (size_t i = b0; i < std::min(n, b0 + bar); ++i) {
+            for (size_t i = b0; i < std::min(n, b1); ++i) {
                 double in = std::max(std::abs(mix.l[i]), std::abs(mix.r[i])) * g;
                 double o = std::max(std::abs(out.l[i]), std::abs(out.r[i]));
                 if (in > 1e-4)
                     worst = std::min(worst, 20.0 * std::log10(std::max(o, 1e-9) / in));
             }
-            std::fprintf(stderr, "  bar %2zu  limiter %6.2f dB\n", b0 / bar, worst);
+            std::fprintf(stderr, "  bar %2zu  limiter %6.2f dB\n", b, worst);
         }
     }
     double peak = 0;
@@ -1205,7 +1270,7 @@ int main(int argc, char** argv) {
     // Options (for working on the score): -v prints per-instrument levels,
     // --solo NAME renders only that instrument.
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string solo;
+    std::string solo, sceneStartsPath;
     bool verbose = false;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -1213,15 +1278,29 @@ int main(int argc, char** argv) {
             verbose = true;
         else if (args[i] == "--solo" && i + 1 < args.size())
             solo = args[++i];
+        else if (args[i] == "--scene-starts" && i + 1 < args.size())
+            sceneStartsPath = args[++i];
         else
             files.push_back(args[i]);
     }
     if (files.size() != 2) {
-        std::fprintf(stderr, "usage: %s [-v] [--solo INSTRUMENT] SCORE OUT.wav\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s [-v] [--solo INSTRUMENT] [--scene-starts FILE] SCORE OUT.wav\n",
+                     argv[0]);
         return 2;
     }
     try {
-        Score sc = parseScore(files[0]);
+        // The scenes' starts, one "INDEX SECONDS" line each, for the score's cues.
+        std::map<int, double> sceneStarts;
+        if (!sceneStartsPath.empty()) {
+            std::ifstream f(sceneStartsPath);
+            if (!f)
+                throw ScoreError("cannot open " + sceneStartsPath);
+            int scene = 0;
+            for (double seconds = 0; f >> scene >> seconds;)
+                sceneStarts[scene] = seconds;
+        }
+        Score sc = parseScore(files[0], sceneStarts);
         render(sc, files[1], solo, verbose);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "synth: %s\n", e.what());
