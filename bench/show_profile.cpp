@@ -138,9 +138,9 @@ long textureBytes(GLuint id) {
     return bytes;
 }
 
-void drawFrame(Show& show) {
+void drawFrame(Show& show, GLWindow& window) {
     show.renderFrame();
-    platform::swapBuffers(show.window.hDC);
+    platform::swapBuffers(window.hDC);
     glFinish();
 }
 
@@ -152,7 +152,7 @@ struct SceneFrames {
 
 // The whole timeline, one tick a frame; per scene the frame times and the allocations after
 // its first frame.
-std::vector<SceneFrames> profileFrames(Show& show) {
+std::vector<SceneFrames> profileFrames(Show& show, GLWindow& window) {
     std::vector<SceneFrames> scenes(kSceneCount);
     int64_t tick = platform::counterValue();
     int previous = -1;
@@ -163,7 +163,7 @@ std::vector<SceneFrames> profileFrames(Show& show) {
         const long ownBefore = gOwnAllocations;
         tCounting = scene == previous;
         auto start = Clock::now();
-        drawFrame(show);
+        drawFrame(show, window);
         double ms = msSince(start);
         tCounting = false;
         scenes[scene].ms.push_back(ms);
@@ -373,11 +373,11 @@ int main(int argc, char** argv) {
     show.startMusic();
     tCounting = false;
     const long startupOwnAllocations = gOwnAllocations;
-    drawFrame(show);
+    drawFrame(show, window);
     const double startupMs = msSince(kProcessStart);
 
     if (framesOnly) {
-        profileFrames(show);
+        profileFrames(show, window);
         return 0;
     }
     if (startupOnly) {
@@ -392,7 +392,7 @@ int main(int argc, char** argv) {
     // load pictures of their own or seek: a seek replays frames that llvmpipe bins without
     // drawing until its scene is full, tens of megabytes that a show played from its start
     // never holds.
-    std::vector<SceneFrames> scenes = profileFrames(show);
+    std::vector<SceneFrames> scenes = profileFrames(show, window);
     getrusage(RUSAGE_SELF, &usage);
     const long peakBytes = usage.ru_maxrss * 1024L;
     const Resident atEnd = residentNow();

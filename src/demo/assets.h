@@ -12,6 +12,14 @@ class Show;
 
 constexpr const char* kMusicFile = "music.mp3";
 
+// The sprites the show makes of its pictures, one for each of the table's, named as it
+// names them.
+struct ShowSprites {
+#define HOPSASA_SPRITE_MEMBER(name, file) std::unique_ptr<Sprite> name;
+    HOPSASA_SPRITE_PICTURES(HOPSASA_SPRITE_MEMBER)
+#undef HOPSASA_SPRITE_MEMBER
+};
+
 struct SpriteAsset {
     const char* name;  // the sprite's name in the code
     const char* file;

@@ -35,9 +35,10 @@ void Show::renderFrame() {
     }
     clock.clock.update();
     const float t = clock.clock.elapsed;
+    const Stage stage{screen, *this, *blobField};
     if (first)
-        scene.place(*this);
-    scene.drawFrame(*this, t);
+        scene.place(scenes, stage);
+    scene.drawFrame(scenes, stage, t);
 
     // Read again after drawing, so the frame that ends the scene is still drawn in full; a
     // reading of exactly the length does not end it. At most one scene change per frame.

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "base/stopwatch.h"
-#include "demo/pictures.h"
+#include "demo/assets.h"
 #include "demo/scenes/scenes.h"
 #include "gfx/sprite.h"
 #include "platform/gl.h"
@@ -43,7 +43,7 @@ struct FrameTimes {
     int64_t tick(int64_t frame) const { return first + frame * frequency / fps; }
 };
 
-class Show {
+class Show : public ShowSprites {
   public:
     // Start-up: the OpenGL state every scene relies on, the loading picture presented
     // once, the soundtrack opened, every picture loaded in the asset table's order, then
@@ -79,30 +79,28 @@ class Show {
 
     bool finished() const { return sceneIndex >= kSceneCount; }
 
-    GLWindow& window;
-    DemoContext context;
-    Screen screen;
-
-    std::unique_ptr<MusicStream> music;
-    // One sprite for each picture of the table (demo/pictures.h), named as it names them.
-#define HOPSASA_SPRITE_MEMBER(name, file) std::unique_ptr<Sprite> name;
-    HOPSASA_SPRITE_PICTURES(HOPSASA_SPRITE_MEMBER)
-#undef HOPSASA_SPRITE_MEMBER
-    std::unique_ptr<Light> light;
+    // What the tests, the capture tool and the bench look at while the show runs: besides
+    // the sprites (ShowSprites), the blob field, the render targets, the running scene and
+    // each scene's state. Only the show itself changes them.
     std::unique_ptr<BlobField> blobField;
     std::unique_ptr<RenderTarget> screenTarget;
     std::unique_ptr<RenderTarget> smallTarget;
-    GLUquadric* quadric = nullptr;
-
     // The running scene, 0 to kSceneCount - 1; kSceneCount once every scene is done. Only
     // ever grows by one a frame.
     int32_t sceneIndex = 0;
-    SceneClock sceneClocks[kSceneCount];
     SceneStates scenes;
 
   private:
     void initDemo();
     void loadAssets();
+
+    GLWindow& window;
+    DemoContext context;
+    Screen screen;
+    std::unique_ptr<MusicStream> music;
+    std::unique_ptr<Light> light;
+    GLUquadric* quadric = nullptr;
+    SceneClock sceneClocks[kSceneCount];
 };
 
 // ---- The timeline at a frame rate ----------------------------------------------------

@@ -6,24 +6,22 @@
 
 namespace {
 
-void place(Show& show) {
-    BlobBurstState& s = show.scenes.blobBurst;
-    s.gubb = asLoaded(*show.sprGubb);
-    s.gubb.drawWidth = show.sprGubb->width / 2;
-    s.gubb.drawHeight = show.sprGubb->height / 2;
-    s.gubbKropp = asLoaded(*show.sprGubbKropp);
-    s.gubbKropp.drawWidth = show.sprGubbKropp->width / 2;
-    s.gubbKropp.drawHeight = show.sprGubbKropp->height / 2;
-    s.krabbe1 = placedAt(*show.sprKrabbe1, 400, 400);
-    s.krabbe2 = asLoaded(*show.sprKrabbe2);
+void place(BlobBurstState& s, const Stage& stage) {
+    s.gubb = asLoaded(*stage.sprites.sprGubb);
+    s.gubb.drawWidth = stage.sprites.sprGubb->width / 2;
+    s.gubb.drawHeight = stage.sprites.sprGubb->height / 2;
+    s.gubbKropp = asLoaded(*stage.sprites.sprGubbKropp);
+    s.gubbKropp.drawWidth = stage.sprites.sprGubbKropp->width / 2;
+    s.gubbKropp.drawHeight = stage.sprites.sprGubbKropp->height / 2;
+    s.krabbe1 = placedAt(*stage.sprites.sprKrabbe1, 400, 400);
+    s.krabbe2 = asLoaded(*stage.sprites.sprKrabbe2);
     anchorBottomLeft(s.krabbe2, 100, 600);
     anchorBottomLeft(s.gubb, 100, 600);
     anchorBottomLeft(s.gubbKropp, 60, 620);
 }
 
-void drawFrame(Show& show, float t) {
-    const BlobBurstState& s = show.scenes.blobBurst;
-    const Screen screen = show.screen;
+void drawFrame(const BlobBurstState& s, const Stage& stage, float t) {
+    const Screen screen = stage.screen;
 
     drawWhiteBackdrop();
 
@@ -39,10 +37,10 @@ void drawFrame(Show& show, float t) {
 
     // Up to three blobs a frame at the centre of the field's 800x600 view, each living 4 s.
     if (t > 3.0f && t < 5.0f)
-        show.blobField->spawn(400.0f, 300.0f, 2.0f);
-    show.blobField->updateAndDraw();
+        stage.blobField.spawn(400.0f, 300.0f, 2.0f);
+    stage.blobField.updateAndDraw();
 }
 
 }  // namespace
 
-const Scene kBlobBurst = {"blob burst", 7.0f, place, drawFrame};
+const Scene kBlobBurst = sceneOf<&SceneStates::blobBurst, place, drawFrame>("blob burst", 7.0f);

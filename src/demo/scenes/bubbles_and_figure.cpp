@@ -5,26 +5,24 @@
 
 namespace {
 
-void place(Show& show) {
-    BubblesAndFigureState& s = show.scenes.bubblesAndFigure;
-    s.demosceneRad = asLoaded(*show.sprDemosceneRad);
-    fitToScreen(s.demosceneRad, show.screen);
-    s.gubbFlip = placedAt(*show.sprGubbFlip, 100, 400);
-    s.oksOpp = asLoaded(*show.sprOksOpp);
-    s.oksNed = asLoaded(*show.sprOksNed);
+void place(BubblesAndFigureState& s, const Stage& stage) {
+    s.demosceneRad = asLoaded(*stage.sprites.sprDemosceneRad);
+    fitToScreen(s.demosceneRad, stage.screen);
+    s.gubbFlip = placedAt(*stage.sprites.sprGubbFlip, 100, 400);
+    s.oksOpp = asLoaded(*stage.sprites.sprOksOpp);
+    s.oksNed = asLoaded(*stage.sprites.sprOksNed);
     for (PlacedPicture* pose : {&s.oksOpp, &s.oksNed}) {
         scaleDrawSize(*pose, 0.5f, 0.5f);
         pose->centerX = 300;
         pose->centerY = 400;
     }
-    s.boble3 = placedAt(*show.sprBoble3, 400, 200);
-    s.boble4 = placedAt(*show.sprBoble4, 400, 400);
-    s.boble5 = placedAt(*show.sprBoble5, 430, 380);
+    s.boble3 = placedAt(*stage.sprites.sprBoble3, 400, 200);
+    s.boble4 = placedAt(*stage.sprites.sprBoble4, 400, 400);
+    s.boble5 = placedAt(*stage.sprites.sprBoble5, 430, 380);
 }
 
-void drawFrame(Show& show, float t) {
-    const BubblesAndFigureState& s = show.scenes.bubblesAndFigure;
-    const Screen screen = show.screen;
+void drawFrame(const BubblesAndFigureState& s, const Stage& stage, float t) {
+    const Screen screen = stage.screen;
 
     draw(s.demosceneRad, screen);
 
@@ -45,4 +43,5 @@ void drawFrame(Show& show, float t) {
 
 }  // namespace
 
-const Scene kBubblesAndFigure = {"bubbles and figure", 20.0f, place, drawFrame};
+const Scene kBubblesAndFigure =
+    sceneOf<&SceneStates::bubblesAndFigure, place, drawFrame>("bubbles and figure", 20.0f);

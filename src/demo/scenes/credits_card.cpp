@@ -3,4 +3,4 @@
 #include "demo/scenes/scene_common.h"
 
 const Scene kCreditsCard =
-    cardScene<&Show::sprCredits, &SceneStates::creditsCard>("credits card", 5.0f);
+    cardScene<&ShowSprites::sprCredits, &SceneStates::creditsCard>("credits card", 5.0f);

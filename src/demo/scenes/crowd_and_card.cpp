@@ -4,18 +4,16 @@
 
 namespace {
 
-void place(Show& show) {
-    CrowdAndCardState& s = show.scenes.crowdAndCard;
-    s.savedTheDay = asLoaded(*show.sprSavedTheDay);
-    s.scenefolk1 = asLoaded(*show.sprScenefolk1);
-    s.scenefolk2 = asLoaded(*show.sprScenefolk2);
+void place(CrowdAndCardState& s, const Stage& stage) {
+    s.savedTheDay = asLoaded(*stage.sprites.sprSavedTheDay);
+    s.scenefolk1 = asLoaded(*stage.sprites.sprScenefolk1);
+    s.scenefolk2 = asLoaded(*stage.sprites.sprScenefolk2);
     for (PlacedPicture* card : {&s.savedTheDay, &s.scenefolk1, &s.scenefolk2})
-        fitToScreen(*card, show.screen);
+        fitToScreen(*card, stage.screen);
 }
 
-void drawFrame(Show& show, float t) {
-    CrowdAndCardState& s = show.scenes.crowdAndCard;
-    const Screen screen = show.screen;
+void drawFrame(CrowdAndCardState& s, const Stage& stage, float t) {
+    const Screen screen = stage.screen;
 
     if (t > 6.0f) {
         drawWhiteBackdrop();
@@ -29,4 +27,5 @@ void drawFrame(Show& show, float t) {
 
 }  // namespace
 
-const Scene kCrowdAndCard = {"crowd and card", 13.0f, place, drawFrame};
+const Scene kCrowdAndCard =
+    sceneOf<&SceneStates::crowdAndCard, place, drawFrame>("crowd and card", 13.0f);

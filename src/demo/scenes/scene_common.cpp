@@ -56,3 +56,7 @@ void placeCard(CardState& state, const Sprite& picture, Screen screen) {
     state.card = asLoaded(picture);
     fitToScreen(state.card, screen);
 }
+
+void drawCard(CardState& state, const Stage& stage, float) {
+    draw(state.card, stage.screen);
+}

@@ -1,8 +1,8 @@
 // Pieces several scenes share.
 #pragma once
 
+#include "demo/assets.h"
 #include "demo/scenes/scenes.h"
-#include "demo/show.h"
 #include "gfx/sprite.h"
 
 // sin(x) rounded to single precision; the scenes round the argument to single precision
@@ -38,11 +38,27 @@ void drawWhiteBackdrop();
 // The card scenes: the picture placed over the whole screen, then drawn on every frame.
 void placeCard(CardState& state, const Sprite& picture, Screen screen);
 
-// A card scene of the picture `Show::*picture`, keeping its placement in
+// A scene of the state `SceneStates::*state`, whose functions are
+// `place(State&, const Stage&)` and `drawFrame(State&, const Stage&, float t)`.
+template <auto state, auto place, auto drawFrame>
+constexpr Scene sceneOf(const char* name, float length) {
+    return {name, length,
+            [](SceneStates& states, const Stage& stage) { place(states.*state, stage); },
+            [](SceneStates& states, const Stage& stage, float t) {
+                drawFrame(states.*state, stage, t);
+            }};
+}
+
+// The two functions of a card scene showing `ShowSprites::*picture`.
+template <auto picture>
+void placeCardOf(CardState& state, const Stage& stage) {
+    placeCard(state, *(stage.sprites.*picture), stage.screen);
+}
+void drawCard(CardState& state, const Stage& stage, float t);
+
+// A card scene of the picture `ShowSprites::*picture`, keeping its placement in
 // `SceneStates::*state`.
 template <auto picture, auto state>
 constexpr Scene cardScene(const char* name, float length) {
-    return {name, length,
-            [](Show& show) { placeCard(show.scenes.*state, *(show.*picture), show.screen); },
-            [](Show& show, float) { draw((show.scenes.*state).card, show.screen); }};
+    return sceneOf<state, placeCardOf<picture>, drawCard>(name, length);
 }

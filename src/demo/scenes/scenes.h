@@ -8,7 +8,8 @@
 // again after drawing, is more than its length, and that frame is still drawn in full.
 //
 // Each scene keeps what it places and moves in a state struct of its own, which the show
-// holds and resets; no scene reads or writes another scene's state. So a scene's frames
+// holds and resets; a scene's functions are handed that state alone, so no scene reads or
+// writes another scene's state. So a scene's frames
 // depend on nothing but its own first frame's time, and the show can start at any scene.
 #pragma once
 
@@ -16,13 +17,25 @@
 
 #include "gfx/sprite.h"
 
-class Show;
+class BlobField;
+struct SceneStates;
+struct ShowSprites;
 
+// What a scene sees of the show besides its own state: the screen, the show's pictures and
+// the blob field.
+struct Stage {
+    Screen screen;
+    const ShowSprites& sprites;
+    BlobField& blobField;
+};
+
+// The sequencer calls both with every scene's state; each scene's own functions see only
+// their scene's (sceneOf in scene_common.h makes the two from them).
 struct Scene {
     const char* name;
     float length;  // seconds
-    void (*place)(Show& show);
-    void (*drawFrame)(Show& show, float t);
+    void (*place)(SceneStates& states, const Stage& stage);
+    void (*drawFrame)(SceneStates& states, const Stage& stage, float t);
 };
 
 constexpr int32_t kSceneCount = 8;

@@ -2,4 +2,4 @@
 #include "demo/scenes/scene_common.h"
 
 const Scene kSupercrabCard =
-    cardScene<&Show::sprSupercrab, &SceneStates::supercrabCard>("supercrab card", 2.0f);
+    cardScene<&ShowSprites::sprSupercrab, &SceneStates::supercrabCard>("supercrab card", 2.0f);

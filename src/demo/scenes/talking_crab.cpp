@@ -4,24 +4,22 @@
 
 namespace {
 
-void place(Show& show) {
-    TalkingCrabState& s = show.scenes.talkingCrab;
-    s.krabbeSnakk1 = asLoaded(*show.sprKrabbeSnakk1);
-    s.krabbeSnakk2 = asLoaded(*show.sprKrabbeSnakk2);
+void place(TalkingCrabState& s, const Stage& stage) {
+    s.krabbeSnakk1 = asLoaded(*stage.sprites.sprKrabbeSnakk1);
+    s.krabbeSnakk2 = asLoaded(*stage.sprites.sprKrabbeSnakk2);
     for (PlacedPicture* crab : {&s.krabbeSnakk1, &s.krabbeSnakk2}) {
-        if (show.screen.width != 0 && show.screen.height != 0) {
-            crab->centerX = show.screen.width / 2;
-            crab->centerY = show.screen.height / 2;
+        if (stage.screen.width != 0 && stage.screen.height != 0) {
+            crab->centerX = stage.screen.width / 2;
+            crab->centerY = stage.screen.height / 2;
         }
         crab->centerY += 50;
     }
-    s.boble6 = placedAt(*show.sprBoble6, 400, 220);
-    s.boble7 = placedAt(*show.sprBoble7, 400, 240);
+    s.boble6 = placedAt(*stage.sprites.sprBoble6, 400, 220);
+    s.boble7 = placedAt(*stage.sprites.sprBoble7, 400, 240);
 }
 
-void drawFrame(Show& show, float t) {
-    const TalkingCrabState& s = show.scenes.talkingCrab;
-    const Screen screen = show.screen;
+void drawFrame(const TalkingCrabState& s, const Stage& stage, float t) {
+    const Screen screen = stage.screen;
 
     drawWhiteBackdrop();
 
@@ -34,4 +32,5 @@ void drawFrame(Show& show, float t) {
 
 }  // namespace
 
-const Scene kTalkingCrab = {"talking crab", 5.0f, place, drawFrame};
+const Scene kTalkingCrab =
+    sceneOf<&SceneStates::talkingCrab, place, drawFrame>("talking crab", 5.0f);

@@ -7,23 +7,21 @@
 
 namespace {
 
-void place(Show& show) {
-    WideBackdropState& s = show.scenes.wideBackdrop;
-    s.bg1 = asLoaded(*show.sprBg1);
-    fitToScreen(s.bg1, show.screen);
-    s.gubb = placedAt(*show.sprGubb, 300, 700);  // below the screen: he rises into view
+void place(WideBackdropState& s, const Stage& stage) {
+    s.bg1 = asLoaded(*stage.sprites.sprBg1);
+    fitToScreen(s.bg1, stage.screen);
+    s.gubb = placedAt(*stage.sprites.sprGubb, 300, 700);  // below the screen: he rises into view
     scaleDrawSize(s.gubb, 0.5f, 0.5f);
-    s.boble1 = placedAt(*show.sprBoble1, 300, 200);
-    s.boble2 = placedAt(*show.sprBoble2, 400, 200);
-    s.ror = asLoaded(*show.sprRor);
+    s.boble1 = placedAt(*stage.sprites.sprBoble1, 300, 200);
+    s.boble2 = placedAt(*stage.sprites.sprBoble2, 400, 200);
+    s.ror = asLoaded(*stage.sprites.sprRor);
     anchorBottomLeft(s.ror, -200, 600);
     // Four screens wide about the centre that fitting gave it.
     scaleDrawSize(s.bg1, 4.0f, 1.0f);
 }
 
-void drawFrame(Show& show, float t) {
-    WideBackdropState& s = show.scenes.wideBackdrop;
-    const Screen screen = show.screen;
+void drawFrame(WideBackdropState& s, const Stage& stage, float t) {
+    const Screen screen = stage.screen;
 
     draw(s.bg1, screen);
 
@@ -67,4 +65,5 @@ void drawFrame(Show& show, float t) {
 
 }  // namespace
 
-const Scene kWideBackdrop = {"wide backdrop", 15.0f, place, drawFrame};
+const Scene kWideBackdrop =
+    sceneOf<&SceneStates::wideBackdrop, place, drawFrame>("wide backdrop", 15.0f);
