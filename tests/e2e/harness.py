@@ -16,7 +16,7 @@ import time
 import numpy as np
 import pytest
 from PIL import Image
-from Xlib import X, XK, error, protocol
+from Xlib import X, XK, Xatom, error, protocol
 from Xlib.display import Display
 
 SOURCE_DIR = os.environ.get("HOPSASA_SOURCE_DIR",
@@ -157,10 +157,10 @@ class Xvfb:
             for window in children:
                 stack.append(window)
                 try:
-                    name = window.get_wm_name()
+                    name = window.get_full_text_property(Xatom.WM_NAME, X.AnyPropertyType)
                 except error.XError:
                     continue
-                if name:
+                if name:  # bytes where the type is not a string type of its own
                     found[window.id] = name.decode() if isinstance(name, bytes) else name
         return found
 
@@ -438,7 +438,7 @@ def pytest_collection_finish(session):
     if os.environ.get("HOPSASA_CTEST_LIST"):
         tests, names = {}, [item.nodeid.split("::", 1)[1] for item in session.items]
         unnamed = {i.originalname for i, n in zip(session.items, names)
-                   if not re.fullmatch(r"\w+(\[[\w-]+\])?", n)}
+                   if not re.fullmatch(r"(\w+::)?\w+(\[[\w-]+\])?", n)}
         for item, name in zip(session.items, names):
             name = item.originalname if item.originalname in unnamed else name
             tests[name] = {m.name for m in item.iter_markers()} - {"parametrize"}

@@ -17,11 +17,10 @@ import tempfile
 import unittest
 import zipfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import SOURCE_DIR, show_frames  # noqa: E402
+from harness import RELEASE_DIR, SOURCE_DIR, show_frames
 
-RELEASE_DIR = os.environ.get("HOPSASA_RELEASE_DIR", os.path.join(SOURCE_DIR, "dist"))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "release"))
+from release import package_of  # noqa: E402
 LINUX = "hopsasa-linux-x86_64.tar.gz"
 WINDOWS = "hopsasa-windows-x64.zip"
 WEB = "hopsasa-web.zip"
@@ -75,18 +74,6 @@ def symbols(program, objdump="objdump"):
 
 def has(names, pattern):
     return any(re.fullmatch(pattern, name) for name in names)
-
-
-def package_of(path):
-    """The package holding `path`, under whichever name dpkg has it (/lib or /usr/lib)."""
-    for candidate in (path, os.path.realpath(path)):
-        for variant in (candidate, re.sub(r"^/lib/", "/usr/lib/", candidate),
-                        re.sub(r"^/usr/lib/", "/lib/", candidate)):
-            found = subprocess.run(["dpkg-query", "-S", variant], capture_output=True,
-                                   text=True)
-            if found.returncode == 0:
-                return found.stdout.split(":")[0]
-    raise AssertionError(f"no package holds {path}")
 
 
 def source_package(path):
