@@ -1,11 +1,10 @@
-"""Headless Chromium driven over the DevTools protocol, and a static web server, both on
-this machine only.
-
-The protocol runs over a pipe (Chromium's --remote-debugging-pipe: commands in on file
-descriptor 3, answers and events out on 4, each message JSON ended by a NUL byte), so no
-WebSocket library is needed. The server serves one folder on 127.0.0.1 at a port of the
-system's choosing.
-"""
+# Headless Chromium driven over the DevTools protocol, and a static web server, both on
+# this machine only.
+#
+# The protocol runs over a pipe (Chromium's --remote-debugging-pipe: commands in on file
+# descriptor 3, answers and events out on 4, each message JSON ended by a NUL byte), so no
+# WebSocket library is needed. The server serves one folder on 127.0.0.1 at a port of the
+# system's choosing.
 
 import functools
 import http.server
@@ -46,7 +45,7 @@ class ProtocolError(Exception):
 
 
 class Chromium:
-    """One headless Chromium with one page, its console and its protocol."""
+    # One headless Chromium with one page, its console and its protocol.
 
     def __init__(self, extra_flags=()):
         self.profile = tempfile.mkdtemp(prefix="hopsasa-chromium-")
@@ -144,7 +143,7 @@ class Chromium:
                 self._lock.wait(left)
 
     def evaluate(self, expression, timeout=30):
-        """The value of a JavaScript expression in the page; promises are waited for."""
+        # The value of a JavaScript expression in the page; promises are waited for.
         result = self.send("Runtime.evaluate", {"expression": expression, "awaitPromise": True,
                                                 "returnByValue": True}, timeout=timeout)
         if "exceptionDetails" in result:
@@ -152,7 +151,7 @@ class Chromium:
         return result["result"].get("value")
 
     def wait_until(self, expression, timeout, step=0.1):
-        """Polls the expression until it is true; its last value."""
+        # Polls the expression until it is true; its last value.
         deadline = time.monotonic() + timeout
         while True:
             value = self.evaluate(expression)
@@ -161,8 +160,8 @@ class Chromium:
             time.sleep(step)
 
     def click(self, selector):
-        """A real left click (a user gesture, as the browser counts them) at the middle of
-        the element."""
+        # A real left click (a user gesture, as the browser counts them) at the middle of
+        # the element.
         box = self.evaluate(f"(() => {{ const r = document.querySelector({json.dumps(selector)})"
                             ".getBoundingClientRect(); return [r.x + r.width / 2, "
                             "r.y + r.height / 2]; })()")
@@ -198,7 +197,7 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 class Server:
-    """A static server of `folder` on 127.0.0.1 at a free port."""
+    # A static server of `folder` on 127.0.0.1 at a free port.
 
     def __init__(self, folder):
         handler = functools.partial(_QuietHandler, directory=folder)
