@@ -177,7 +177,8 @@ def test_mode_is_back_when_the_show_ends_with_a_box_open(sig, desktop, tmp_path,
 
 
 def test_screen_without_800x600_shows_the_box_and_runs_on(desktop):
-    # Xorg's own: no mode switch and no guard; the box itself is wine's and Xvfb's too.
+    # What a real desktop alone shows: no mode switch and no guard (the Windows build's box
+    # is tests/wine's).
     server, show = desktop(modes=("1024x768",))
     assert server.modes() == ["1024x768"]
     box = server.find_window("Window error")
