@@ -18,6 +18,7 @@ import threading
 import time
 
 import numpy as np
+from harness import wait_for
 
 RATE = 44100
 CHANNELS = 2
@@ -29,10 +30,8 @@ BLOCK_FRAMES = RATE // 100
 
 def sound_tools_missing():
     # The first program this module needs that is not installed, or None.
-    for program in ("pulseaudio", "parec", "pactl", "ffmpeg"):
-        if not shutil.which(program):
-            return program
-    return None
+    return next((p for p in ("pulseaudio", "parec", "pactl", "ffmpeg") if not shutil.which(p)),
+                None)
 
 
 class PulseServer:
@@ -44,7 +43,6 @@ class PulseServer:
     # priority like the sink's thread. That thread passes every block from the show on to
     # the sink; at an ordinary priority it waited up to 627 ms for a CPU on a busy machine,
     # and the sound broke up in the server rather than in the show.
-    #
 
     def __init__(self):
         self.folder = tempfile.mkdtemp(prefix="hopsasa-pulse-")
@@ -55,13 +53,9 @@ class PulseServer:
             # A client that loses this server must not start one of its own.
             conf.write("autospawn = no\n")
         # What a client needs to find this server and nothing else.
-        self.client_env = {
-            "PULSE_SERVER": "unix:" + self.socket,
-            "PULSE_CLIENTCONFIG": client_conf,
-            "XDG_RUNTIME_DIR": self.folder,
-        }
-        env = dict(os.environ, HOME=self.folder, XDG_CONFIG_HOME=self.folder)
-        env.update(self.client_env)
+        self.client_env = {"PULSE_SERVER": "unix:" + self.socket,
+                           "PULSE_CLIENTCONFIG": client_conf, "XDG_RUNTIME_DIR": self.folder}
+        env = dict(os.environ, HOME=self.folder, XDG_CONFIG_HOME=self.folder, **self.client_env)
         self.log = open(os.path.join(self.folder, "server.log"), "w+")
         self.process = subprocess.Popen(
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
@@ -72,7 +66,7 @@ class PulseServer:
              "--log-target=stderr", "--log-level=debug", "-L", "module-null-sink sink_name=rec",
              "-L", f"module-native-protocol-unix auth-anonymous=1 socket={self.socket}"],
             env=env, stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
-        if not self._answers(timeout=15):
+        if wait_for(self._answers, 15, step=0.1) is not True:
             log = self.server_log()
             self.stop()
             raise RuntimeError("pulseaudio did not start:\n" + log)
@@ -81,17 +75,13 @@ class PulseServer:
         subprocess.run(["chrt", "-r", "-p", "5", str(self.process.pid)],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def _answers(self, timeout):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if self.process.poll() is not None:
-                return False
-            probe = subprocess.run(["pactl", "list", "short", "sinks"], env=self.env(),
-                                   capture_output=True, text=True)
-            if probe.returncode == 0 and "rec" in probe.stdout:
-                return True
-            time.sleep(0.1)
-        return False
+    def _answers(self):
+        # True once the server answers with its sink, "gone" if it ended.
+        if self.process.poll() is not None:
+            return "gone"
+        probe = subprocess.run(["pactl", "list", "short", "sinks"], env=self.env(),
+                               capture_output=True, text=True)
+        return probe.returncode == 0 and "rec" in probe.stdout
 
     def env(self, base=None):
         return dict(base if base is not None else os.environ, **self.client_env)

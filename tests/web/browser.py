@@ -22,22 +22,11 @@ CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
 # which Chromium takes for WebGL only when told it may) and no network (the background
 # services would only fail to connect). Sound may start without a click, as if the user
 # had clicked: the page itself is still started by a real click event.
-FLAGS = [
-    "--headless",
-    "--no-sandbox",
-    "--disable-gpu",
-    "--enable-unsafe-swiftshader",
-    "--use-angle=swiftshader",
-    "--disable-quic",
-    "--no-first-run",
-    "--disable-background-networking",
-    "--disable-component-update",
-    "--disable-sync",
-    "--disable-features=Translate,MediaRouter",
-    "--autoplay-policy=no-user-gesture-required",
-    "--window-size=1024,768",
-    "--remote-debugging-pipe",
-]
+FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--enable-unsafe-swiftshader",
+         "--use-angle=swiftshader", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--disable-features=Translate,MediaRouter", "--autoplay-policy=no-user-gesture-required",
+         "--window-size=1024,768", "--remote-debugging-pipe"]
 
 
 class ProtocolError(Exception):
