@@ -40,10 +40,11 @@ class Chromium:
         self.profile = tempfile.mkdtemp(prefix="hopsasa-chromium-")
         to_browser_read, self._to_browser = os.pipe()
         self._from_browser, from_browser_write = os.pipe()
-        # The shell puts the two pipe ends on descriptors 3 and 4 and execs Chromium.
+        # The shell puts the two pipe ends on descriptors 3 and 4 and execs Chromium; bash,
+        # as the ends may be above 9, which dash cannot name.
         script = f'exec "$0" "$@" 3<&{to_browser_read} 4>&{from_browser_write}'
         self.process = subprocess.Popen(
-            ["/bin/sh", "-c", script, CHROMIUM, *FLAGS, *extra_flags,
+            ["/bin/bash", "-c", script, CHROMIUM, *FLAGS, *extra_flags,
              "--user-data-dir=" + self.profile, "about:blank"],
             pass_fds=(to_browser_read, from_browser_write),
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
