@@ -352,17 +352,19 @@ class Show:
             self.process.wait()
 
 
-def plays_like_the_capture(server, show, data):
-    # Plays the show to its end in `server` and compares a screenshot in the middle of the
-    # third scene (the speech bubbles, far from both of its ends) with the capture tool's
-    # frames of the files in `data`, two a second. The first scene begins when the loading
-    # picture goes: between the last screenshot that still shows it and the first that
-    # does not. Timed from the start of the process, which a busy machine cannot delay.
-    started = time.monotonic()
+def plays_like_the_capture(server, start, data):
+    # Starts the show (start() returns it) after the capture tool has drawn the frames of
+    # the files in `data`, two a second, and plays it to its end in `server`, comparing a
+    # screenshot in the middle of the third scene (the speech bubbles, far from both of its
+    # ends) with them. The first scene begins when the loading picture goes: between the
+    # last screenshot that still shows it and the first that does not. Timed from the start
+    # of the process, which a busy machine cannot delay.
     with tempfile.TemporaryDirectory() as frames:
         subprocess.run([CAPTURE, "--frames", frames, "--fps", "2"], cwd=data, check=True,
                        capture_output=True)
         capture = [thumbnail(os.path.join(frames, n)) for n in sorted(os.listdir(frames))]
+    started = time.monotonic()
+    show = start()
     assert server.find_window("hopsasa", timeout=30), show.stdout() + show.stderr()
     loading = thumbnail(server.screenshot())
     still = time.monotonic()
@@ -387,6 +389,7 @@ def plays_like_the_capture(server, show, data):
     assert show.wait(timeout=show_length() + 30) == 0, show.stdout() + show.stderr()
     assert time.monotonic() - started > show_length(), "every scene played"
     assert show.stdout() == "", "no message with every file present"
+    return show
 
 
 @pytest.fixture

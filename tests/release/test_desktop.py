@@ -53,8 +53,8 @@ def bundle(defer):
 def test_plays_the_whole_show_and_looks_like_the_capture(bundle, xvfb):
     path, outside, start = bundle
     server = xvfb()
-    show = start(server, f"{path}/hopsasa")
-    plays_like_the_capture(server, show, os.path.join(outside, "data"))
+    show = plays_like_the_capture(server, lambda: start(server, f"{path}/hopsasa"),
+                                  os.path.join(outside, "data"))
     assert show.stderr() == ""
 
 

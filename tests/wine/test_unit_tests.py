@@ -1,7 +1,8 @@
 # The unit tests of the Windows build (hopsasa_tests.exe) under Wine, shared out as CTest
 # shares out the Linux build's: the tests that choose for the whole process what it runs on
 # (HOPSASA_OWN_PROCESS, a gtest filter) each in a process of their own, all the others
-# among two processes. They share one Xvfb, whose screen gives the offscreen display its
+# among two processes, each given five minutes (the machine may be busy with more than
+# this). They share one Xvfb, whose screen gives the offscreen display its
 # OpenGL, and one fresh Wine prefix. The working folder is tests/, as on Linux.
 import os
 import re
@@ -24,9 +25,9 @@ def run_tests(env, pattern, extra_env=None):
             status = subprocess.run(
                 ["wine", TESTS_EXE, "--gtest_filter=" + pattern, "--gtest_brief=1"],
                 cwd=os.path.join(SOURCE_DIR, "tests"), env=dict(env, **(extra_env or {})),
-                stdout=output, stderr=subprocess.STDOUT, timeout=120).returncode
+                stdout=output, stderr=subprocess.STDOUT, timeout=300).returncode
         except subprocess.TimeoutExpired:
-            status = "still running after 120 s"
+            status = "still running after 300 s"
         output.seek(0)
         text = output.read().decode(errors="replace") + f"\nexit status {status}\n"
     # A filter that matches nothing passes too; the tests must have run.

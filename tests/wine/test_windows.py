@@ -65,10 +65,12 @@ def test_without_music_its_messages_reach_standard_output_in_order(unpacked, win
 @pytest.mark.two_cores
 def test_plays_to_its_end_and_looks_like_the_linux_capture(unpacked, wine, defer):
     server, prefix = wine()
-    show = prefix.start(unpacked, unpacked / "hopsasa.exe")
-    defer(show.kill)
-    plays_like_the_capture(server, show, DATA)
-    assert show.box_texts() == []
+
+    def start():
+        show = prefix.start(unpacked, unpacked / "hopsasa.exe")
+        defer(show.kill)
+        return show
+    assert plays_like_the_capture(server, start, DATA).box_texts() == []
 
 
 def test_screen_without_800x600_shows_the_box(unpacked, wine, defer):
