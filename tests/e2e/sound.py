@@ -1,15 +1,14 @@
-"""A sound server of the test's own, a recording of what it played, and the recording
-compared with the soundtrack.
-
-PulseAudio runs with a null sink named `rec` and a socket in a folder of its own, so that
-neither the machine's sound nor another test's server is touched. `parec` records the sink's
-monitor: every sample the server took from its clients, as the server took it. Each chunk of
-the recording is stamped with CLOCK_MONOTONIC (Python's time.monotonic) as it arrives, so
-sample indices map to the clock the show's trace uses.
-
-Needs numpy (Debian's python3-numpy, for /usr/bin/python3), pulseaudio, pulseaudio-utils
-and ffmpeg.
-"""
+# A sound server of the test's own, a recording of what it played, and the recording
+# compared with the soundtrack.
+#
+# PulseAudio runs with a null sink named `rec` and a socket in a folder of its own, so that
+# neither the machine's sound nor another test's server is touched. `parec` records the sink's
+# monitor: every sample the server took from its clients, as the server took it. Each chunk of
+# the recording is stamped with CLOCK_MONOTONIC (Python's time.monotonic) as it arrives, so
+# sample indices map to the clock the show's trace uses.
+#
+# Needs numpy (Debian's python3-numpy, for /usr/bin/python3), pulseaudio, pulseaudio-utils
+# and ffmpeg.
 import os
 import shutil
 import signal
@@ -19,6 +18,7 @@ import threading
 import time
 
 import numpy as np
+from harness import wait_for
 
 RATE = 44100
 CHANNELS = 2
@@ -29,23 +29,20 @@ BLOCK_FRAMES = RATE // 100
 
 
 def sound_tools_missing():
-    """The first program this module needs that is not installed, or None."""
-    for program in ("pulseaudio", "parec", "pactl", "ffmpeg"):
-        if not shutil.which(program):
-            return program
-    return None
+    # The first program this module needs that is not installed, or None.
+    return next((p for p in ("pulseaudio", "parec", "pactl", "ffmpeg") if not shutil.which(p)),
+                None)
 
 
 class PulseServer:
-    """A PulseAudio server with a null sink `rec`, its socket in a fresh folder.
-
-    It runs as a desktop's sound server does, apart from the program it serves: in a
-    session of its own (with the kernel's autogroups a session is a scheduling group, and
-    one shared with the show and its busy neighbours starves), its main thread at real-time
-    priority like the sink's thread. That thread passes every block from the show on to
-    the sink; at an ordinary priority it waited up to 627 ms for a CPU on a busy machine,
-    and the sound broke up in the server rather than in the show.
-    """
+    # A PulseAudio server with a null sink `rec`, its socket in a fresh folder.
+    #
+    # It runs as a desktop's sound server does, apart from the program it serves: in a
+    # session of its own (with the kernel's autogroups a session is a scheduling group, and
+    # one shared with the show and its busy neighbours starves), its main thread at real-time
+    # priority like the sink's thread. That thread passes every block from the show on to
+    # the sink; at an ordinary priority it waited up to 627 ms for a CPU on a busy machine,
+    # and the sound broke up in the server rather than in the show.
 
     def __init__(self):
         self.folder = tempfile.mkdtemp(prefix="hopsasa-pulse-")
@@ -56,13 +53,9 @@ class PulseServer:
             # A client that loses this server must not start one of its own.
             conf.write("autospawn = no\n")
         # What a client needs to find this server and nothing else.
-        self.client_env = {
-            "PULSE_SERVER": "unix:" + self.socket,
-            "PULSE_CLIENTCONFIG": client_conf,
-            "XDG_RUNTIME_DIR": self.folder,
-        }
-        env = dict(os.environ, HOME=self.folder, XDG_CONFIG_HOME=self.folder)
-        env.update(self.client_env)
+        self.client_env = {"PULSE_SERVER": "unix:" + self.socket,
+                           "PULSE_CLIENTCONFIG": client_conf, "XDG_RUNTIME_DIR": self.folder}
+        env = dict(os.environ, HOME=self.folder, XDG_CONFIG_HOME=self.folder, **self.client_env)
         self.log = open(os.path.join(self.folder, "server.log"), "w+")
         self.process = subprocess.Popen(
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
@@ -73,7 +66,7 @@ class PulseServer:
              "--log-target=stderr", "--log-level=debug", "-L", "module-null-sink sink_name=rec",
              "-L", f"module-native-protocol-unix auth-anonymous=1 socket={self.socket}"],
             env=env, stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
-        if not self._answers(timeout=15):
+        if wait_for(self._answers, 15, step=0.1) is not True:
             log = self.server_log()
             self.stop()
             raise RuntimeError("pulseaudio did not start:\n" + log)
@@ -82,17 +75,13 @@ class PulseServer:
         subprocess.run(["chrt", "-r", "-p", "5", str(self.process.pid)],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def _answers(self, timeout):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if self.process.poll() is not None:
-                return False
-            probe = subprocess.run(["pactl", "list", "short", "sinks"], env=self.env(),
-                                   capture_output=True, text=True)
-            if probe.returncode == 0 and "rec" in probe.stdout:
-                return True
-            time.sleep(0.1)
-        return False
+    def _answers(self):
+        # True once the server answers with its sink, "gone" if it ended.
+        if self.process.poll() is not None:
+            return "gone"
+        probe = subprocess.run(["pactl", "list", "short", "sinks"], env=self.env(),
+                               capture_output=True, text=True)
+        return probe.returncode == 0 and "rec" in probe.stdout
 
     def env(self, base=None):
         return dict(base if base is not None else os.environ, **self.client_env)
@@ -103,11 +92,11 @@ class PulseServer:
         return self.log.read()
 
     def underruns(self):
-        """How many times a stream ran out of sound while the server played it."""
+        # How many times a stream ran out of sound while the server played it.
         return self.server_log().count("Implicit underrun")
 
     def kill(self):
-        """Takes the server away the hard way, as a crash would."""
+        # Takes the server away the hard way, as a crash would.
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGKILL)
             self.process.wait()
@@ -124,7 +113,7 @@ class PulseServer:
 
 
 class Recorder:
-    """Records the server's `rec` sink from its monitor, with arrival times of each chunk."""
+    # Records the server's `rec` sink from its monitor, with arrival times of each chunk.
 
     def __init__(self, server, latency_ms=5):
         self.process = subprocess.Popen(
@@ -137,9 +126,9 @@ class Recorder:
         self.thread.start()
 
     def wait_until_flowing(self, timeout=10):
-        """Waits for the first recorded chunk. A null sink that nobody asked for low latency
-        renders two seconds ahead and sleeps that long, which would stall the first stream
-        that connects; the recorder's own low latency ends that, once its data flows."""
+        # Waits for the first recorded chunk. A null sink that nobody asked for low latency
+        # renders two seconds ahead and sleeps that long, which would stall the first stream
+        # that connects; the recorder's own low latency ends that, once its data flows.
         deadline = time.monotonic() + timeout
         while not self.arrivals:
             if time.monotonic() > deadline or self.process.poll() is not None:
@@ -159,7 +148,7 @@ class Recorder:
             self.arrivals.append((arrived, received // FRAME_BYTES))
 
     def stop(self):
-        """Ends the recording: the samples as frames x channels, int16."""
+        # Ends the recording: the samples as frames x channels, int16.
         if self.process.poll() is None:
             self.process.terminate()
             self.process.wait(timeout=10)
@@ -170,13 +159,13 @@ class Recorder:
         return np.frombuffer(data, dtype=np.int16).reshape(-1, CHANNELS)
 
     def time_of(self, frame, window_seconds=2.0):
-        """When the server took recorded frame `frame`, on CLOCK_MONOTONIC.
-
-        A chunk that arrives at t holding frames up to n proves that frame n had been taken
-        by t, so `frame` by t - (n - frame) / RATE; the chunk that came quickest gives the
-        tightest bound. Only chunks soon after the frame count: the null sink's clock runs
-        about 200 ppm fast (it counts each 5 ms block in whole microseconds), which over a
-        whole show would pull the bound by 14 ms."""
+        # When the server took recorded frame `frame`, on CLOCK_MONOTONIC.
+        #
+        # A chunk that arrives at t holding frames up to n proves that frame n had been taken
+        # by t, so `frame` by t - (n - frame) / RATE; the chunk that came quickest gives the
+        # tightest bound. Only chunks soon after the frame count: the null sink's clock runs
+        # about 200 ppm fast (it counts each 5 ms block in whole microseconds), which over a
+        # whole show would pull the bound by 14 ms.
         last = frame + window_seconds * RATE
         bounds = [t - (n - frame) / RATE for t, n in self.arrivals if frame <= n <= last]
         if not bounds:
@@ -185,7 +174,7 @@ class Recorder:
 
 
 def decode(path):
-    """The MP3 file decoded by ffmpeg, frames x channels, int16, at RATE."""
+    # The MP3 file decoded by ffmpeg, frames x channels, int16, at RATE.
     raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-ac",
                           str(CHANNELS), "-ar", str(RATE), "-"],
                          check=True, capture_output=True).stdout
@@ -193,9 +182,9 @@ def decode(path):
 
 
 def find_start(recording, reference, search_seconds=10, probe_seconds=2):
-    """The index in `recording` where `reference` starts, by cross-correlation of the
-    first seconds of the reference with the first seconds of the recording; None when the
-    reference's start is not clearly there."""
+    # The index in `recording` where `reference` starts, by cross-correlation of the
+    # first seconds of the reference with the first seconds of the recording; None when the
+    # reference's start is not clearly there.
     probe = reference[:probe_seconds * RATE].astype(np.float64).sum(axis=1)
     area = recording[:search_seconds * RATE + len(probe)].astype(np.float64).sum(axis=1)
     if len(area) < len(probe):
@@ -213,10 +202,10 @@ def find_start(recording, reference, search_seconds=10, probe_seconds=2):
 
 
 def block_errors(recording, start, reference, frames):
-    """Per block of BLOCK_FRAMES, the RMS of the recording's difference from the reference
-    over the first `frames` frames after `start`, relative to the RMS of the whole
-    reference. A dropout, a gap or a repeat puts a block near 1 or above: the sound there
-    is missing or is other sound; the decoders' rounding stays far below 0.01."""
+    # Per block of BLOCK_FRAMES, the RMS of the recording's difference from the reference
+    # over the first `frames` frames after `start`, relative to the RMS of the whole
+    # reference. A dropout, a gap or a repeat puts a block near 1 or above: the sound there
+    # is missing or is other sound; the decoders' rounding stays far below 0.01.
     blocks = frames // BLOCK_FRAMES
     count = blocks * BLOCK_FRAMES
     got = recording[start:start + count].astype(np.float64)
@@ -229,7 +218,7 @@ def block_errors(recording, start, reference, frames):
 
 
 def read_trace(path):
-    """The show's trace: a list of (event, CLOCK_MONOTONIC seconds) in order of writing."""
+    # The show's trace: a list of (event, CLOCK_MONOTONIC seconds) in order of writing.
     events = []
     with open(path) as trace:
         for line in trace:
@@ -239,7 +228,7 @@ def read_trace(path):
 
 
 class Busy:
-    """CPU-bound processes that keep the machine's cores busy while they run."""
+    # CPU-bound processes that keep the machine's cores busy while they run.
 
     def __init__(self, count):
         self.processes = [subprocess.Popen(["sh", "-c", "while :; do :; done"])

@@ -1,32 +1,30 @@
-"""What scripts/release makes: each archive unpacks to one folder with the program, its
-data, the info file and licences/; the info file fits 80 columns of ASCII and states what
-the files say; the licence files are those of what ldd and objdump find inside.
-
-The facts are found here again by other means than the release's: the version from
-CMakeLists.txt, the C library from objdump over every ELF file, the desktop's packages
-from apt-cache, what the programs contain from their symbol tables.
-"""
+# What scripts/release makes: each archive unpacks to one folder with the program, its
+# data, the info file and licences/; the info file fits 80 columns of ASCII and states what
+# the files say; the licence files are those of what ldd and objdump find inside.
+#
+# The facts are found here again by other means than the release's: the version from
+# CMakeLists.txt, the C library from objdump over every ELF file, the desktop's packages
+# from apt-cache, what the programs contain from their symbol tables. Only which package
+# holds a file is asked of the release tool.
 import filecmp
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tarfile
-import tempfile
-import unittest
 import zipfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import SOURCE_DIR, show_frames  # noqa: E402
+import pytest
 
-RELEASE_DIR = os.environ.get("HOPSASA_RELEASE_DIR", os.path.join(SOURCE_DIR, "dist"))
+from harness import DATA, RELEASE_DIR, SOURCE_DIR, show_frames
+
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "release"))
+from release import package_of  # noqa: E402
+
 LINUX = "hopsasa-linux-x86_64.tar.gz"
 WINDOWS = "hopsasa-windows-x64.zip"
 WEB = "hopsasa-web.zip"
 INFO = "hopsasa.txt"
-DATA = os.path.join(SOURCE_DIR, "data")
 
 # What each library leaves in a program's symbol table when it is linked in: the symbol
 # names one of its functions, and it is the Debian source package of that library.
@@ -57,16 +55,11 @@ WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "gdiplus.dll", "openg
 
 
 def run(*args):
-    return subprocess.run(list(args), check=True, capture_output=True, text=True).stdout
-
-
-def project_version():
-    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
-        return re.search(r"project\(hopsasa VERSION (\S+)", f.read()).group(1)
+    return subprocess.run(list(map(str, args)), check=True, capture_output=True, text=True).stdout
 
 
 def symbols(program, objdump="objdump"):
-    """The names the program's symbol table defines (ELF or PE)."""
+    # The names the program's symbol table defines (ELF or PE).
     table = run(objdump, "-t", program)
     return {line.split()[-1] for line in table.splitlines()
             if re.search(r"^[0-9a-f]{16} .*\s\S+$|^\[\s*\d+\]\(sec\s+[1-9]", line)
@@ -77,25 +70,13 @@ def has(names, pattern):
     return any(re.fullmatch(pattern, name) for name in names)
 
 
-def package_of(path):
-    """The package holding `path`, under whichever name dpkg has it (/lib or /usr/lib)."""
-    for candidate in (path, os.path.realpath(path)):
-        for variant in (candidate, re.sub(r"^/lib/", "/usr/lib/", candidate),
-                        re.sub(r"^/usr/lib/", "/lib/", candidate)):
-            found = subprocess.run(["dpkg-query", "-S", variant], capture_output=True,
-                                   text=True)
-            if found.returncode == 0:
-                return found.stdout.split(":")[0]
-    raise AssertionError(f"no package holds {path}")
-
-
 def source_package(path):
     return run("dpkg-query", "-W", "-f=${source:Package}", package_of(path))
 
 
 def system_library(soname):
-    """Where this machine has `soname`: where its loader finds it, or else where a package
-    put it (a library found through another's run path)."""
+    # Where this machine has `soname`: where its loader finds it, or else where a package
+    # put it (a library found through another's run path).
     for line in run("ldconfig", "-p").splitlines():
         match = re.match(r"\s*(\S+) \(libc6,x86-64[^)]*\) => (\S+)", line)
         if match and match.group(1) == soname:
@@ -119,164 +100,128 @@ def desktop_packages():
     return {line for line in tree.splitlines() if line and not line.startswith(" ")}
 
 
-class ArchivesTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.version = project_version()
-        cls.folder = f"hopsasa-{cls.version}"
-        cls.unpacked = tempfile.mkdtemp(prefix="hopsasa-release-")
-        cls.linux = os.path.join(cls.unpacked, "linux")
-        cls.windows = os.path.join(cls.unpacked, "windows")
-        cls.web = os.path.join(cls.unpacked, "web")
-        with tarfile.open(os.path.join(RELEASE_DIR, LINUX)) as tar:
-            cls.linux_members = tar.getmembers()
-            tar.extractall(cls.linux)
-        with zipfile.ZipFile(os.path.join(RELEASE_DIR, WINDOWS)) as z:
-            cls.windows_names = z.namelist()
-            cls.zip_comment = z.comment.decode()
-            z.extractall(cls.windows)
-        with zipfile.ZipFile(os.path.join(RELEASE_DIR, WEB)) as z:
-            cls.web_names = z.namelist()
-            cls.web_comment = z.comment.decode()
-            z.extractall(cls.web)
-        with open(os.path.join(RELEASE_DIR, INFO), "rb") as f:
-            cls.info = f.read()
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.unpacked, ignore_errors=True)
-
-    def test_each_archive_unpacks_to_one_folder_with_the_show(self):
-        data = sorted(os.listdir(DATA))
-        linux_top = os.path.join(self.linux, self.folder)
-        windows_top = os.path.join(self.windows, self.folder)
-        web_top = os.path.join(self.web, self.folder)
-        cases = [
-            (LINUX, [m.name for m in self.linux_members], linux_top,
-             ["bin", "data", "hopsasa", INFO, "lib", "licences"], os.path.join(linux_top, "data"),
-             ["hopsasa", "bin/hopsasa"]),
-            (WINDOWS, self.windows_names, windows_top,
-             sorted(data + ["hopsasa.exe", INFO, "licences"]), windows_top, []),
-            (WEB, self.web_names, web_top,
-             ["data", "files.txt", "hopsasa.css", "hopsasa.js", "hopsasa.wasm", "index.html",
-              INFO, "licences", "page.js"], os.path.join(web_top, "data"), []),
-        ]
-        for archive, names, top, entries, data_folder, executables in cases:
-            with self.subTest(archive=archive):
-                self.assertEqual({n.split("/")[0] for n in names}, {self.folder})
-                self.assertEqual(sorted(os.listdir(top)), sorted(entries))
-                for name in data:
-                    self.assertTrue(filecmp.cmp(os.path.join(DATA, name),
-                                                os.path.join(data_folder, name), shallow=False),
-                                    name)
-                self.assertTrue(os.listdir(os.path.join(top, "licences")))
-                for name in executables:
-                    self.assertTrue(os.access(os.path.join(top, name), os.X_OK), name)
-                with open(os.path.join(top, INFO), "rb") as f:
-                    self.assertEqual(f.read().replace(b"\r\n", b"\n"), self.info)
-        self.assertIn(self.version, self.zip_comment)
-        self.assertIn(self.version, self.web_comment)
-        # The page fetches the files files.txt names from data/.
-        with open(os.path.join(web_top, "files.txt")) as f:
-            self.assertEqual(f.read().split(), data)
-        with open(os.path.join(RELEASE_DIR, "SHA256SUMS")) as f:
-            listed = sorted(line.split()[1] for line in f)
-        self.assertEqual(listed, sorted(n for n in os.listdir(RELEASE_DIR) if n != "SHA256SUMS"))
-        subprocess.run(["sha256sum", "--check", "--quiet", "SHA256SUMS"], cwd=RELEASE_DIR,
-                       check=True)
-
-    def test_info_file_is_80_columns_of_ascii_and_states_the_facts(self):
-        text = self.info.decode("ascii")
-        for number, line in enumerate(text.splitlines(), 1):
-            self.assertLess(len(line), 80, f"line {number}: {line!r}")
-        top = os.path.join(self.linux, self.folder)
-        elf = [os.path.join(top, "bin", "hopsasa")] + \
-            [os.path.join(top, "lib", name) for name in os.listdir(os.path.join(top, "lib"))]
-        glibc = max((tuple(int(p) for p in v.split(".")) for e in elf
-                     for v in re.findall(r"GLIBC_(\d+\.\d+)", run("objdump", "-T", e))))
-        flat = " ".join(text.split())
-        for fact in [f"hopsasa {self.version}", f"glibc {glibc[0]}.{glibc[1]} or newer",
-                     "Escape quits", "hopsasa-1080p60.mp4", "60 frames a second",
-                     f"{show_frames(60)} frames", "libGL.so.1", "libasound.so.2",
-                     "hopsasa-web.zip", "WebGL"]:
-            self.assertIn(fact, flat)
-        for name in os.listdir(os.path.join(top, "lib")):
-            self.assertIn(name, flat, "each library in lib/ is named")
-        for archive in (self.linux, self.windows, self.web):
-            for licence in os.listdir(os.path.join(archive, self.folder, "licences")):
-                self.assertRegex(flat, rf"\b{re.escape(licence[:-len('.txt')])} \d",
-                                 "each licence is listed with its version")
-
-    def licences(self, top):
-        return {name[:-len(".txt")] for name in os.listdir(os.path.join(top, "licences"))}
-
-    def test_linux_licences_are_those_of_what_is_inside(self):
-        top = os.path.join(self.linux, self.folder)
-        program = os.path.join(top, "bin", "hopsasa")
-        lib = os.path.join(top, "lib")
-        names = symbols(program)
-        inside = {source for source, pattern in LINUX_INSIDE.items() if has(names, pattern)}
-        self.assertEqual(inside, set(LINUX_INSIDE), "every library meant to be linked in is")
-        for pattern in LEFT_OUT:
-            self.assertFalse(has(names, pattern), f"{pattern}: a format the show never reads")
-
-        # Every library the program or a bundled library needs is in lib/ or comes with a
-        # desktop package; each in lib/ is there for a reason.
-        desktop = desktop_packages()
-        bundled = set(os.listdir(lib))
-        wanted = set()
-        for elf in [program] + [os.path.join(lib, n) for n in bundled]:
-            for soname in needed(elf):
-                if soname in bundled:
-                    wanted.add(soname)
-                else:
-                    package = package_of(system_library(soname))
-                    self.assertTrue(package in desktop,
-                                    f"{soname} ({package}), needed by {elf}, is neither in "
-                                    "lib/ nor a desktop library")
-        self.assertEqual(wanted, bundled, "nothing in lib/ that nothing needs")
-        for name in bundled:
-            self.assertEqual(subprocess.run(["patchelf", "--print-rpath", os.path.join(lib, name)],
-                                            capture_output=True, text=True).stdout.strip(),
-                             "$ORIGIN", name)
-            inside.add(source_package(system_library(name)))
-        self.assertEqual(self.licences(top), inside)
-
-    def test_windows_licences_are_those_of_what_is_inside(self):
-        top = os.path.join(self.windows, self.folder)
-        exe = os.path.join(top, "hopsasa.exe")
-        dlls = re.findall(r"DLL Name: (\S+)", run("x86_64-w64-mingw32-objdump", "-p", exe))
-        self.assertEqual({d.lower() for d in dlls} - WINDOWS_DLLS, set(),
-                         "nothing but what Windows provides")
-        names = symbols(exe, "x86_64-w64-mingw32-objdump")
-        inside = {source for source, pattern in WINDOWS_INSIDE.items() if has(names, pattern)}
-        self.assertEqual(inside, set(WINDOWS_INSIDE))
-        self.assertEqual(self.licences(top), inside)
-
-    def test_web_licences_are_those_of_what_is_inside(self):
-        top = os.path.join(self.web, self.folder)
-        inside = set()
-        for source, (name, pattern) in WEB_INSIDE.items():
-            with open(os.path.join(top, name), "rb") as f:
-                if re.search(pattern, f.read()):
-                    inside.add(source)
-        self.assertEqual(inside, set(WEB_INSIDE), "every part meant to be in the page is")
-        self.assertEqual(self.licences(top), inside | WEB_COMPILED_IN)
-
-    def test_licence_files_hold_the_full_texts_they_name(self):
-        for archive in (self.linux, self.windows, self.web):
-            folder = os.path.join(archive, self.folder, "licences")
-            for name in os.listdir(folder):
-                with self.subTest(licence=name):
-                    with open(os.path.join(folder, name), encoding="utf-8") as f:
-                        text = f.read()
-                    self.assertRegex(text.splitlines()[0], rf"^{re.escape(name[:-4])} \d")
-                    named_texts = re.findall(
-                        r"/usr/share/common-licenses/([A-Za-z0-9.+-]*[A-Za-z0-9+])", text)
-                    for named in set(named_texts):
-                        if os.path.isfile(f"/usr/share/common-licenses/{named}"):
-                            self.assertIn(f"/usr/share/common-licenses/{named}:\n", text)
+@pytest.fixture(scope="module")
+def release(tmp_path_factory):
+    # The three archives unpacked: {archive: (names in it, comment, its one folder)}, the
+    # info file, the version.
+    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
+        version = re.search(r"project\(hopsasa VERSION (\S+)", f.read())[1]
+    unpacked, archives = tmp_path_factory.mktemp("release"), {}
+    for archive in (LINUX, WINDOWS, WEB):
+        path, into = os.path.join(RELEASE_DIR, archive), unpacked / archive
+        if archive == LINUX:
+            with tarfile.open(path) as tar:
+                names, comment = tar.getnames(), ""
+                tar.extractall(into)
+        else:
+            with zipfile.ZipFile(path) as z:
+                names, comment = z.namelist(), z.comment.decode()
+                z.extractall(into)
+        archives[archive] = (names, comment, into / f"hopsasa-{version}")
+    with open(os.path.join(RELEASE_DIR, INFO), "rb") as f:
+        return archives, f.read(), version
 
 
-if __name__ == "__main__":
-    unittest.main()
+def licences(top):
+    return {name[:-len(".txt")] for name in os.listdir(top / "licences")}
+
+
+def test_each_archive_unpacks_to_one_folder_with_the_show(release):
+    archives, info, version = release
+    data = sorted(os.listdir(DATA))
+    # The top folder's entries, where the data is, what must be executable.
+    cases = {LINUX: (["bin", "data", "hopsasa", INFO, "lib", "licences"], "data",
+                     ["hopsasa", "bin/hopsasa"]),
+             WINDOWS: (sorted(data + ["hopsasa.exe", INFO, "licences"]), ".", []),
+             WEB: (["data", "files.txt", "hopsasa.css", "hopsasa.js", "hopsasa.wasm",
+                    "index.html", INFO, "licences", "page.js"], "data", [])}
+    for archive, (entries, data_folder, executables) in cases.items():
+        names, comment, top = archives[archive]
+        assert {n.split("/")[0] for n in names} == {top.name}, archive
+        assert sorted(os.listdir(top)) == sorted(entries), archive
+        for name in data:
+            assert filecmp.cmp(DATA + "/" + name, top / data_folder / name, shallow=False), name
+        assert os.listdir(top / "licences"), archive
+        assert all(os.access(top / name, os.X_OK) for name in executables), archive
+        assert (top / INFO).read_bytes().replace(b"\r\n", b"\n") == info, archive
+        assert archive == LINUX or version in comment, archive
+    # The page fetches the files files.txt names from data/.
+    assert (archives[WEB][2] / "files.txt").read_text().split() == data
+    with open(os.path.join(RELEASE_DIR, "SHA256SUMS")) as f:
+        listed = sorted(line.split()[1] for line in f)
+    assert listed == sorted(n for n in os.listdir(RELEASE_DIR) if n != "SHA256SUMS")
+    subprocess.run(["sha256sum", "--check", "--quiet", "SHA256SUMS"], cwd=RELEASE_DIR,
+                   check=True)
+
+
+def test_info_file_is_80_columns_of_ascii_and_states_the_facts(release):
+    archives, info, version = release
+    text = info.decode("ascii")
+    assert [line for line in text.splitlines() if len(line) >= 80] == []
+    top = archives[LINUX][2]
+    elf = [top / "bin" / "hopsasa"] + [top / "lib" / name for name in os.listdir(top / "lib")]
+    glibc = max(tuple(int(p) for p in v.split(".")) for e in elf
+                for v in re.findall(r"GLIBC_(\d+\.\d+)", run("objdump", "-T", e)))
+    flat = " ".join(text.split())
+    for fact in [f"hopsasa {version}", f"glibc {glibc[0]}.{glibc[1]} or newer", "Escape quits",
+                 "hopsasa-1080p60.mp4", "60 frames a second", f"{show_frames(60)} frames",
+                 "libGL.so.1", "libasound.so.2", "hopsasa-web.zip", "WebGL",
+                 *os.listdir(top / "lib")]:  # each library in lib/ is named
+        assert fact in flat
+    for _, _, folder in archives.values():
+        for licence in licences(folder):
+            assert re.search(rf"\b{re.escape(licence)} \d", flat), "each licence, its version"
+
+
+def test_linux_licences_are_those_of_what_is_inside(release):
+    top = release[0][LINUX][2]
+    program, lib = top / "bin" / "hopsasa", top / "lib"
+    names = symbols(program)
+    inside = {source for source, pattern in LINUX_INSIDE.items() if has(names, pattern)}
+    assert inside == set(LINUX_INSIDE), "every library meant to be linked in is"
+    assert [p for p in LEFT_OUT if has(names, p)] == [], "formats the show never reads"
+    # Every library the program or a bundled library needs is in lib/ or comes with a
+    # desktop package; each in lib/ is there for a reason.
+    desktop, bundled, wanted = desktop_packages(), set(os.listdir(lib)), set()
+    for elf in [program] + [lib / n for n in bundled]:
+        for soname in needed(elf):
+            if soname in bundled:
+                wanted.add(soname)
+            else:
+                package = package_of(system_library(soname))
+                assert package in desktop, f"{soname} ({package}), needed by {elf}, is " \
+                                           "neither in lib/ nor a desktop library"
+    assert wanted == bundled, "nothing in lib/ that nothing needs"
+    for name in bundled:
+        assert run("patchelf", "--print-rpath", lib / name).strip() == "$ORIGIN", name
+        inside.add(source_package(system_library(name)))
+    assert licences(top) == inside
+
+
+def test_windows_licences_are_those_of_what_is_inside(release):
+    top = release[0][WINDOWS][2]
+    exe = top / "hopsasa.exe"
+    dlls = re.findall(r"DLL Name: (\S+)", run("x86_64-w64-mingw32-objdump", "-p", exe))
+    assert {d.lower() for d in dlls} - WINDOWS_DLLS == set(), "only what Windows provides"
+    names = symbols(exe, "x86_64-w64-mingw32-objdump")
+    inside = {source for source, pattern in WINDOWS_INSIDE.items() if has(names, pattern)}
+    assert inside == set(WINDOWS_INSIDE) == licences(top)
+
+
+def test_web_licences_are_those_of_what_is_inside(release):
+    top = release[0][WEB][2]
+    inside = {source for source, (name, pattern) in WEB_INSIDE.items()
+              if re.search(pattern, (top / name).read_bytes())}
+    assert inside == set(WEB_INSIDE), "every part meant to be in the page is"
+    assert licences(top) == inside | WEB_COMPILED_IN
+
+
+def test_licence_files_hold_the_full_texts_they_name(release):
+    for _, _, top in release[0].values():
+        for name in os.listdir(top / "licences"):
+            text = (top / "licences" / name).read_text(encoding="utf-8")
+            assert re.match(rf"{re.escape(name[:-4])} \d", text.splitlines()[0]), name
+            for named in set(re.findall(
+                    r"/usr/share/common-licenses/([A-Za-z0-9.+-]*[A-Za-z0-9+])", text)):
+                if os.path.isfile(f"/usr/share/common-licenses/{named}"):
+                    assert f"/usr/share/common-licenses/{named}:\n" in text, (name, named)

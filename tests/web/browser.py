@@ -1,11 +1,10 @@
-"""Headless Chromium driven over the DevTools protocol, and a static web server, both on
-this machine only.
-
-The protocol runs over a pipe (Chromium's --remote-debugging-pipe: commands in on file
-descriptor 3, answers and events out on 4, each message JSON ended by a NUL byte), so no
-WebSocket library is needed. The server serves one folder on 127.0.0.1 at a port of the
-system's choosing.
-"""
+# Headless Chromium driven over the DevTools protocol, and a static web server, both on
+# this machine only.
+#
+# The protocol runs over a pipe (Chromium's --remote-debugging-pipe: commands in on file
+# descriptor 3, answers and events out on 4, each message JSON ended by a NUL byte), so no
+# WebSocket library is needed. The server serves one folder on 127.0.0.1 at a port of the
+# system's choosing.
 
 import functools
 import http.server
@@ -23,22 +22,11 @@ CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
 # which Chromium takes for WebGL only when told it may) and no network (the background
 # services would only fail to connect). Sound may start without a click, as if the user
 # had clicked: the page itself is still started by a real click event.
-FLAGS = [
-    "--headless",
-    "--no-sandbox",
-    "--disable-gpu",
-    "--enable-unsafe-swiftshader",
-    "--use-angle=swiftshader",
-    "--disable-quic",
-    "--no-first-run",
-    "--disable-background-networking",
-    "--disable-component-update",
-    "--disable-sync",
-    "--disable-features=Translate,MediaRouter",
-    "--autoplay-policy=no-user-gesture-required",
-    "--window-size=1024,768",
-    "--remote-debugging-pipe",
-]
+FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--enable-unsafe-swiftshader",
+         "--use-angle=swiftshader", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--disable-features=Translate,MediaRouter", "--autoplay-policy=no-user-gesture-required",
+         "--window-size=1024,768", "--remote-debugging-pipe"]
 
 
 class ProtocolError(Exception):
@@ -46,16 +34,17 @@ class ProtocolError(Exception):
 
 
 class Chromium:
-    """One headless Chromium with one page, its console and its protocol."""
+    # One headless Chromium with one page, its console and its protocol.
 
     def __init__(self, extra_flags=()):
         self.profile = tempfile.mkdtemp(prefix="hopsasa-chromium-")
         to_browser_read, self._to_browser = os.pipe()
         self._from_browser, from_browser_write = os.pipe()
-        # The shell puts the two pipe ends on descriptors 3 and 4 and execs Chromium.
+        # The shell puts the two pipe ends on descriptors 3 and 4 and execs Chromium; bash,
+        # as the ends may be above 9, which dash cannot name.
         script = f'exec "$0" "$@" 3<&{to_browser_read} 4>&{from_browser_write}'
         self.process = subprocess.Popen(
-            ["/bin/sh", "-c", script, CHROMIUM, *FLAGS, *extra_flags,
+            ["/bin/bash", "-c", script, CHROMIUM, *FLAGS, *extra_flags,
              "--user-data-dir=" + self.profile, "about:blank"],
             pass_fds=(to_browser_read, from_browser_write),
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -144,7 +133,7 @@ class Chromium:
                 self._lock.wait(left)
 
     def evaluate(self, expression, timeout=30):
-        """The value of a JavaScript expression in the page; promises are waited for."""
+        # The value of a JavaScript expression in the page; promises are waited for.
         result = self.send("Runtime.evaluate", {"expression": expression, "awaitPromise": True,
                                                 "returnByValue": True}, timeout=timeout)
         if "exceptionDetails" in result:
@@ -152,7 +141,7 @@ class Chromium:
         return result["result"].get("value")
 
     def wait_until(self, expression, timeout, step=0.1):
-        """Polls the expression until it is true; its last value."""
+        # Polls the expression until it is true; its last value.
         deadline = time.monotonic() + timeout
         while True:
             value = self.evaluate(expression)
@@ -161,8 +150,8 @@ class Chromium:
             time.sleep(step)
 
     def click(self, selector):
-        """A real left click (a user gesture, as the browser counts them) at the middle of
-        the element."""
+        # A real left click (a user gesture, as the browser counts them) at the middle of
+        # the element.
         box = self.evaluate(f"(() => {{ const r = document.querySelector({json.dumps(selector)})"
                             ".getBoundingClientRect(); return [r.x + r.width / 2, "
                             "r.y + r.height / 2]; })()")
@@ -198,7 +187,7 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 class Server:
-    """A static server of `folder` on 127.0.0.1 at a free port."""
+    # A static server of `folder` on 127.0.0.1 at a free port.
 
     def __init__(self, folder):
         handler = functools.partial(_QuietHandler, directory=folder)
