@@ -47,7 +47,12 @@ def test_plays_to_its_end_from_where_it_starts(start_scene, colour_show, xvfb, s
 
 
 @pytest.mark.parametrize("args, message", [
-    (["--from", "-2"], "--from takes seconds from 0 to below"),
+    (["--from", "-2"], "--from takes seconds from 0 to 72.250 (the show's last frame at 60"),
+    (["--from", "72.266"], "to 72.250 (the show's last frame at 60 frames a second), not 72.266"),
+    (["--from", "9" * 26], "not '" + "9" * 26 + "'"),
+    (["--from", "-3." + "0" * 1000], "not '-3.0"),
+    (["--from", ""], "not ''"),
+    (["extra"], "stray argument 'extra'"),
     (["--from", "ten"], "not 'ten'"),
     (["--from", "500"], "that is past the end"),
     (["--from"], "--from needs a value"),
