@@ -1,6 +1,7 @@
 # The Windows zip under Wine: unpacked, its exe opens its window, reports, plays and looks
 # as on Linux, from its own folder.
 import os
+import subprocess
 import time
 import zipfile
 
@@ -83,3 +84,15 @@ def test_screen_without_800x600_shows_the_box(unpacked, wine, defer):
     assert server.find_window("hopsasa", timeout=0.5) is None
     time.sleep(1.5)
     assert show.running(), "the program runs on without a window"
+
+
+@pytest.mark.parametrize("args, status, out", [
+    (["--help"], 0, "usage: hopsasa [--from SECONDS]"),
+    (["--from", "x"], 2, "hopsasa: --from takes seconds from 0 to 72.250")])
+def test_started_from_a_console_it_answers_there(unpacked, wine, args, status, out):
+    # A program of the GUI kind has no console of its own: it prints into cmd's.
+    server, prefix = wine()
+    run = subprocess.run(["wine", "cmd", "/c", "hopsasa.exe", *args], cwd=unpacked,
+                         env=prefix.env, capture_output=True, text=True, timeout=120)
+    assert run.returncode == status, run.stderr
+    assert out in run.stdout + run.stderr
