@@ -66,3 +66,23 @@ def test_bad_arguments_are_refused_with_the_usage(scratch, script, args, message
     assert done.returncode == 2, done.stderr
     assert message in done.stderr and "stand-in" not in done.stderr
     assert usage_line(script) in done.stderr, "the usage follows"
+
+
+def test_capture_writes_where_it_is_asked_from_the_callers_folder(scratch, tmp_path):
+    # The set-up, the build and the tool stand in: the tool says what it was given, and where.
+    for script in ("setup", "build"):
+        (scratch / "scripts" / script).write_text("#!/bin/sh\nexit 0\n")
+    tool = scratch / "build" / "tools" / "capture" / "hopsasa-capture"
+    tool.parent.mkdir(parents=True)
+    tool.write_text('#!/bin/sh\necho "$PWD $*" >> "$(dirname "$0")/calls"\n')
+    tool.chmod(0o755)
+    for args, expected in [([], f"--video {tmp_path}/hopsasa.mp4 --size 1920x1080"),
+                           (["--video", "my.mp4", "--fps", "50"],
+                            f"--video {tmp_path}/my.mp4 --size 1920x1080 --fps 50"),
+                           (["--frames", "d", "--to", "5"], f"--frames {tmp_path}/d --to 5")]:
+        done = subprocess.run([scratch / "scripts" / "capture", *args], cwd=tmp_path,
+                              capture_output=True, text=True, timeout=60)
+        assert done.returncode == 0, done.stderr
+        assert done.stdout == f"wrote {expected.split()[1]}\n"
+        assert (tool.parent / "calls").read_text().splitlines()[-1] == \
+            f"{scratch / 'data'} {expected}"

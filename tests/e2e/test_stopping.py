@@ -65,6 +65,23 @@ def test_a_capture_of_a_video_leaves_no_ffmpeg_behind(colour_show, tmp_path, sig
         assert probe.stdout.split()[0] == str(stopped), "a playable video of the frames so far"
 
 
+@pytest.mark.parametrize("args, status, said", [
+    (["--frames", "{tmp}", "--fps", "1", "--to", "1"], 0,
+     "captured 1 frame, 1.00 s of show at 1 frame a second"),
+    (["--video", "{tmp}/out.webm", "--to", "0.5"], 1, "hopsasa-capture: ffmpeg "),
+    (["--video", "{tmp}/out.mp4", "--to", "0.5", "--preset", "slow", "--crf", "51"], 0,
+     "captured 30 frames")])
+def test_a_capture_says_what_it_did_and_a_failed_video_leaves_no_file(colour_show, tmp_path,
+                                                                      args, status, said):
+    run = subprocess.run([CAPTURE, *[a.format(tmp=tmp_path) for a in args]], cwd=colour_show,
+                         capture_output=True, text=True, timeout=300)
+    assert run.returncode == status, run.stderr
+    # On a line of its own: the progress line ended first.
+    assert "\n" + said.format(tmp=tmp_path) in "\n" + run.stderr.replace("\r", "\n")
+    assert status == 0 or "WebM" in run.stderr, "with ffmpeg's own words"
+    assert (status == 0) == bool(os.listdir(tmp_path)), "a failed video leaves no file"
+
+
 @pytest.mark.parametrize("kind", ["fifo", "device", "folder"])
 def test_files_that_are_not_files_are_refused_at_once(tmp_path, kind):
     write_test_show(tmp_path)
