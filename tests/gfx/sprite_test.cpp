@@ -71,22 +71,24 @@ TEST_F(SpriteTest, NewSpriteCoversItsOwnSizeFromTheTopLeft) {
 }
 
 TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
-    // A 64x64 picture whose top quarter is red, centred at (400, 300).
-    Sprite sprite(picture("top.png", splitPicture(64, 64, 16, kRed, kBlue)).c_str());
+    // A 64x64 picture of four colours, centred at (400, 300).
+    const Rgba kGreen{0, 255, 0, 255};
+    Sprite sprite(picture("four.png", quadrants(64, 64, {kRed, kGreen, kBlue, kWhite})).c_str());
     sprite.centerX = 400;
     sprite.centerY = 300;
     struct Case {
         const char* what;
         float angle;
         int drawWidth, drawHeight;
-        Rgba above, below, right;  // at 28 pixels from the centre
+        Rgba seen[4];  // 16 pixels from the centre: top left, top right, bottom left and right
     };
     const Case cases[] = {
-        {"upright", 0, 64, 64, kRed, kBlue, kBlue},
-        {"turned a quarter clockwise", 90, 64, 64, kBlue, kBlue, kRed},
-        {"mirrored left to right: culled", 0, -64, 64, kBlack, kBlack, kBlack},
-        {"mirrored top to bottom: culled", 0, 64, -64, kBlack, kBlack, kBlack},
-        {"mirrored both ways: turned half way", 0, -64, -64, kBlue, kRed, kBlue},
+        {"upright", 0, 64, 64, {kRed, kGreen, kBlue, kWhite}},
+        {"turned a quarter clockwise", 90, 64, 64, {kBlue, kRed, kWhite, kGreen}},
+        {"mirrored left to right: culled", 0, -64, 64, {kBlack, kBlack, kBlack, kBlack}},
+        {"mirrored top to bottom: culled", 0, 64, -64, {kBlack, kBlack, kBlack, kBlack}},
+        {"mirrored both ways: turned half way", 0, -64, -64, {kWhite, kBlue, kGreen, kRed}},
+        {"stretched", 0, 128, 32, {kRed, kGreen, kBlue, kWhite}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -95,9 +97,10 @@ TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
         sprite.drawWidth = c.drawWidth;
         sprite.drawHeight = c.drawHeight;
         drawOverlay(sprite, screen);
-        EXPECT_TRUE(pixelAt(400, 272).closeTo(c.above, 8)) << pixelAt(400, 272);
-        EXPECT_TRUE(pixelAt(400, 328).closeTo(c.below, 8)) << pixelAt(400, 328);
-        EXPECT_TRUE(pixelAt(428, 300).closeTo(c.right, 8)) << pixelAt(428, 300);
+        for (int i = 0; i < 4; ++i) {
+            const Rgba seen = pixelAt(i % 2 ? 416 : 384, i < 2 ? 292 : 308);
+            EXPECT_TRUE(seen.closeTo(c.seen[i], 8)) << "quadrant " << i << ": " << seen;
+        }
     }
 }
 

@@ -22,6 +22,9 @@ struct Picture {
 Picture solidPicture(int width, int height, Rgba color);
 // The top `topRows` rows in `top`, the rest in `bottom`.
 Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom);
+// Four quadrants, in reading order: a picture turned, mirrored or with its channels
+// swapped shows none of them where they belong.
+Picture quadrants(int width, int height, const Rgba (&colors)[4]);
 
 // rgb and rgba: true colour. palette: 8-bit indices, no transparency. paletteAlpha: the
 // same with every entry's alpha in a tRNS chunk. grey and greyAlpha: 8-bit grey taken from
