@@ -216,6 +216,8 @@ TEST_F(TextureTest, EachKindOfFileGivesItsFormatColoursAndRowOrder) {
         {"rle32.tga", tga(runs, {.bitsPerPixel = 32, .topDown = true, .runLength = true}), GL_RGBA,
          runs},
         {"odd.tga", tga(odd, {.bitsPerPixel = 24, .topDown = true}), GL_RGB, odd, 0, 3},
+        {"odd.png", png(odd, PngKind::rgb), GL_RGB, odd, 0, 3},
+        {"odd.bmp", [&](auto& f) { writeBmp(f, odd, 24); }, GL_RGB, odd, 0, 3},
     };
     // A dotless name is compared whole, so "tga" is loaded by that very name.
     InFolder in(dir.root());
