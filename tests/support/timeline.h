@@ -1,5 +1,5 @@
 // Timeline tests: the whole start-up on colour-coded pictures (each a solid colour of known
-// size), then frames drawn one clock tick apart at a chosen frame rate.
+// size), then frames drawn at a chosen frame rate on a counter of a chosen frequency.
 #pragma once
 
 #include <memory>
