@@ -3,6 +3,7 @@
 #include "gfx/sprite.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/gl.h"
@@ -101,10 +102,8 @@ TEST_F(SpriteTest, ColourTintsAndAlphaBlendsAndAnUnloadedSpriteDrawsItsTintFlat)
     Sprite missing(dir.path("missing.png").c_str());
     EXPECT_EQ(sink.boxes.size(), 1u);
     EXPECT_FALSE(missing.loaded);
-    EXPECT_EQ(missing.drawWidth, 0);
-    EXPECT_EQ(missing.drawHeight, 0);
-    EXPECT_EQ(missing.centerX, 0);
-    EXPECT_EQ(missing.centerY, 0);
+    EXPECT_EQ(std::tie(missing.drawWidth, missing.drawHeight, missing.centerX, missing.centerY),
+              std::tuple(0, 0, 0, 0));
     missing.centerX = missing.centerY = 32;
     missing.drawWidth = missing.drawHeight = 40;
 
@@ -141,17 +140,14 @@ TEST_F(SpriteTest, DrawLeavesTheDocumentedStateAndWithoutAScreenSizeTouchesNothi
     EXPECT_TRUE(pixelAt(32, 32).closeTo(kBlack));
 
     drawOverlay(sprite, screen);
-    const DrawState after = DrawState::read();
-    EXPECT_EQ(after.matrixMode, GL_MODELVIEW);
-    EXPECT_FALSE(after.lighting);
-    EXPECT_FALSE(after.blend);
-    EXPECT_FALSE(after.texture);
-    EXPECT_EQ(after.blendSrc, GL_SRC_ALPHA);
-    EXPECT_EQ(after.blendDst, GL_ONE_MINUS_SRC_ALPHA);
-    EXPECT_EQ(static_cast<GLuint>(after.boundTexture), sprite.id);
-    EXPECT_EQ(after.color, (std::array<GLfloat, 4>{1, 1, 1, 0.75f}));
-    EXPECT_EQ(after.modelview, before.modelview);
-    EXPECT_EQ(after.projection, before.projection);
+    DrawState expected = before;
+    expected.matrixMode = GL_MODELVIEW;
+    expected.lighting = expected.blend = expected.texture = false;
+    expected.blendSrc = GL_SRC_ALPHA;
+    expected.blendDst = GL_ONE_MINUS_SRC_ALPHA;
+    expected.boundTexture = static_cast<GLint>(sprite.id);
+    expected.color = {1, 1, 1, 0.75f};
+    EXPECT_TRUE(DrawState::read() == expected);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -171,9 +167,9 @@ TEST(SpriteScale, DrawnSizeRoundsDownAndCentreStays) {
     for (const Case& c : cases) {
         Placement placement{10, 20, c.width, c.height};
         scaleDrawSize(placement, c.widthFactor, c.heightFactor);
-        EXPECT_EQ(placement.drawWidth, c.scaledWidth) << c.width << " * " << c.widthFactor;
-        EXPECT_EQ(placement.drawHeight, c.scaledHeight) << c.height << " * " << c.heightFactor;
-        EXPECT_EQ(placement.centerX, 10);
-        EXPECT_EQ(placement.centerY, 20);
+        EXPECT_EQ(std::tie(placement.drawWidth, placement.drawHeight, placement.centerX,
+                           placement.centerY),
+                  std::tuple(c.scaledWidth, c.scaledHeight, 10, 20))
+            << c.width << " x " << c.height;
     }
 }
