@@ -17,23 +17,6 @@ uint8_t byte(int v) {
     return static_cast<uint8_t>(std::clamp(v, 0, 255));
 }
 
-// The distinct colours in order of appearance; each pixel's index among them is appended
-// to `indices`.
-std::vector<Rgba> paletteOf(const Picture& picture, Bytes& indices) {
-    std::vector<Rgba> palette;
-    for (const Rgba& p : picture.pixels) {
-        auto found = std::find_if(palette.begin(), palette.end(), [&](const Rgba& c) {
-            return c.r == p.r && c.g == p.g && c.b == p.b && c.a == p.a;
-        });
-        indices.push_back(static_cast<uint8_t>(found - palette.begin()));
-        if (found == palette.end())
-            palette.push_back(p);
-    }
-    if (palette.size() > 256)
-        ADD_FAILURE() << "more than 256 colours in a palette picture";
-    return palette;
-}
-
 // A PNG chunk; its CRC-32 covers the type and the data.
 void putChunk(Bytes& out, const char* type, Bytes data) {
     put(out, static_cast<uint32_t>(data.size()), 4, true);
@@ -118,45 +101,24 @@ Picture quadrants(int width, int height, const Rgba (&colors)[4]) {
 
 void writePng(const std::string& path, const Picture& picture, PngKind kind) {
     // Colour type and the channels of each pixel, from r, g, b, a (grey is red).
-    struct Layout {
-        uint8_t colorType;
-        std::vector<int> channels;
-    };
-    static const Layout layouts[] = {{2, {0, 1, 2}}, {6, {0, 1, 2, 3}}, {3, {}},
-                                     {3, {}},        {0, {0}},          {4, {0, 3}}};
-    const Layout& layout = layouts[static_cast<int>(kind)];
-    Bytes indices;
-    std::vector<Rgba> palette;
-    if (layout.colorType == 3)
-        palette = paletteOf(picture, indices);
+    const int colorTypes[] = {2, 6, 0};
+    const int channels[] = {3, 4, 1};
     Bytes raw;
     for (int y = 0; y < picture.height; ++y) {
         raw.push_back(0);  // filter: none
         for (int x = 0; x < picture.width; ++x) {
             const Rgba& c = picture.at(x, y);
-            const int values[4] = {c.r, c.g, c.b, c.a};
-            for (int channel : layout.channels)
-                raw.push_back(byte(values[channel]));
-            if (layout.colorType == 3)
-                raw.push_back(indices[static_cast<size_t>(y) * picture.width + x]);
+            const uint8_t values[4] = {byte(c.r), byte(c.g), byte(c.b), byte(c.a)};
+            raw.insert(raw.end(), values, values + channels[static_cast<int>(kind)]);
         }
     }
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     Bytes header;
     put(header, static_cast<uint32_t>(picture.width), 4, true);
     put(header, static_cast<uint32_t>(picture.height), 4, true);
-    header.insert(header.end(), {8, layout.colorType, 0, 0, 0});
+    header.insert(header.end(),
+                  {8, static_cast<uint8_t>(colorTypes[static_cast<int>(kind)]), 0, 0, 0});
     putChunk(png, "IHDR", header);
-    if (!palette.empty()) {
-        Bytes plte, trns;
-        for (const Rgba& c : palette) {
-            plte.insert(plte.end(), {byte(c.r), byte(c.g), byte(c.b)});
-            trns.push_back(byte(c.a));
-        }
-        putChunk(png, "PLTE", plte);
-        if (kind == PngKind::paletteAlpha)
-            putChunk(png, "tRNS", trns);
-    }
     putChunk(png, "IDAT", zlibStored(raw));
     putChunk(png, "IEND", {});
     writeFile(path, png);
@@ -191,41 +153,29 @@ void writeBmp(const std::string& path, const Picture& picture, int bitsPerPixel)
 }
 
 void writeTga(const std::string& path, const Picture& picture, const TgaOptions& options) {
-    const int bits = options.colorMapped ? 8 : options.bitsPerPixel;
-    Bytes indices;
-    std::vector<Rgba> palette;
-    if (options.colorMapped)
-        palette = paletteOf(picture, indices);
-    const int mapEntries =
-        options.colorMapped ? static_cast<int>(palette.size()) : options.colorMapEntries;
+    const int bits = options.bitsPerPixel;
+    const int mapEntries = options.colorMapEntries;
     const std::string imageId = options.imageId;
-    const int imageType = (options.colorMapped ? 1
-                           : bits == 8         ? 3
-                                               : 2) +
-                          (options.runLength ? 8 : 0);
+    const int imageType = (bits == 8 ? 3 : 2) + (options.runLength ? 8 : 0);
     Bytes out = {static_cast<uint8_t>(imageId.size()), uint8_t(mapEntries > 0),
                  static_cast<uint8_t>(imageType)};
     put(out, static_cast<uint32_t>(mapEntries) << 16, 4);
     out.push_back(mapEntries > 0 ? 24 : 0);
     put(out, 0, 4);
-    put(out, static_cast<uint32_t>(picture.width | picture.height << 16), 4);
+    put(out, static_cast<uint32_t>(picture.width) | static_cast<uint32_t>(picture.height) << 16, 4);
     out.push_back(static_cast<uint8_t>(bits));
     out.push_back(static_cast<uint8_t>((bits == 32 ? 8 : 0) | (options.topDown ? 0x20 : 0)));
     out.insert(out.end(), imageId.begin(), imageId.end());
     // Colour-map entries no pixel uses are green, which shows if read as pixels.
     for (int i = 0; i < mapEntries; ++i)
-        putTgaPixel(out, options.colorMapped ? palette[i] : Rgba{0, 255, 0, 255}, 24);
+        putTgaPixel(out, {0, 255, 0, 255}, 24);
 
     std::vector<Bytes> pixels;
     for (int row = 0; row < picture.height; ++row) {
         const int y = options.topDown ? row : picture.height - 1 - row;
         for (int x = 0; x < picture.width; ++x) {
-            Bytes pixel;
-            if (options.colorMapped)
-                pixel.push_back(indices[static_cast<size_t>(y) * picture.width + x]);
-            else
-                putTgaPixel(pixel, picture.at(x, y), bits);
-            pixels.push_back(pixel);
+            pixels.emplace_back();
+            putTgaPixel(pixels.back(), picture.at(x, y), bits);
         }
     }
     Bytes encoded = runLengthEncode(pixels);
