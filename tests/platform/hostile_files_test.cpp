@@ -54,7 +54,6 @@ TEST(HostilePictures, AreRefusedAtOnceAndOnlyPngJpegAndBmpDecodeWhateverTheName)
     // Sides over 16384: each would have SDL make and clear a surface of gigabytes before the
     // first row. The JPEG: SOI, an APP0 segment to skip, a baseline frame of 20000 x 30000.
     writeFile(dir.path("wide.png"), pngHeader(65535, 65535));
-    writeFile(dir.path("tall.png"), pngHeader(1, 16385));
     writeFile(dir.path("huge.jpg"), {0xff, 0xd8, 0xff, 0xe0, 0,    4,    'J', 'F', 0xff, 0xc0, 0,
                                      11,   8,    0x75, 0x30, 0x4e, 0x20, 1,   1,   0x11, 0});
     std::vector<uint8_t> bmp = {'B', 'M', 54, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0};
@@ -71,9 +70,16 @@ TEST(HostilePictures, AreRefusedAtOnceAndOnlyPngJpegAndBmpDecodeWhateverTheName)
     writeSolidPng(dir.path("png.jpg"), 2, 2, {1, 2, 3, 255});
     writeBmp(dir.path("bmp.png"), solidPicture(2, 2, {1, 2, 3, 255}));
     writePng(dir.path("long.png"), solidPicture(16384, 1, {1, 2, 3, 255}));
+    // Whole pictures one row taller than that, the BMP stored top row first (a height below
+    // zero).
+    writePng(dir.path("tall.png"), solidPicture(1, 16385, {1, 2, 3, 255}));
+    writeBmp(dir.path("tall.bmp"), solidPicture(1, 16385, {1, 2, 3, 255}));
+    bmp = readFile(dir.path("tall.bmp"));
+    std::copy_n(std::vector<uint8_t>{0xff, 0xbf, 0xff, 0xff}.begin(), 4, bmp.begin() + 22);
+    writeFile(dir.path("tall.bmp"), bmp);
 
-    for (const char* name :
-         {"endless.png", "wide.png", "tall.png", "huge.jpg", "huge.bmp", "gif.png", "svg.png"})
+    for (const char* name : {"endless.png", "wide.png", "tall.png", "tall.bmp", "huge.jpg",
+                             "huge.bmp", "gif.png", "svg.png"})
         EXPECT_NE(load(dir.path(name)), 0) << name;
     for (const char* name : {"png.jpg", "bmp.png", "long.png"})
         EXPECT_EQ(load(dir.path(name)), 0) << name;
