@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <thread>
@@ -157,10 +158,7 @@ TEST_F(MusicStreamTest, EachFailureIsReportedInOrderAndTheShowGoesOnSilent) {
         if (expected.size() == 2)
             expected.insert(expected.end(), cantPlay.begin(), cantPlay.end());
         EXPECT_EQ(sink.texts(), expected);
-        std::string joined;
-        for (const std::string& t : expected)
-            joined += t;
-        EXPECT_EQ(out, joined);
+        EXPECT_EQ(out, std::accumulate(expected.begin(), expected.end(), std::string()));
         EXPECT_EQ(music->channel, 0u);
         EXPECT_EQ(audioReady(), !c.driver);
         EXPECT_FALSE(platform::audioPlaying());

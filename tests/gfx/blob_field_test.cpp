@@ -3,6 +3,7 @@
 #include "gfx/blob_field.h"
 
 #include <filesystem>
+#include <numeric>
 #include <set>
 #include <string>
 #include <tuple>
@@ -58,9 +59,8 @@ std::vector<int> aliveIndices(const BlobField& field) {
 }
 
 std::vector<int> upTo(int last) {
-    std::vector<int> result;
-    for (int i = 0; i <= last; ++i)
-        result.push_back(i);
+    std::vector<int> result(last + 1);
+    std::iota(result.begin(), result.end(), 0);
     return result;
 }
 

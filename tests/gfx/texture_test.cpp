@@ -186,9 +186,8 @@ TEST_F(TextureTest, EachKindOfFileGivesItsFormatColoursAndRowOrder) {
         c.write(c.file);
         Texture texture;
         ASSERT_TRUE(loadTexture(texture, c.file));
-        EXPECT_TRUE(texture.loaded);
-        EXPECT_EQ(texture.width, c.expected.width);
-        EXPECT_EQ(texture.height, c.expected.height);
+        EXPECT_EQ(std::tuple(texture.loaded, texture.width, texture.height),
+                  std::tuple(true, c.expected.width, c.expected.height));
         EXPECT_EQ(baseFormat(), c.format);
         EXPECT_TRUE(shows(texture, c.expected, c.tolerance, c.rows));
     }
@@ -343,8 +342,7 @@ TEST_F(TextureTest, ReleaseClearsTheNameAndAllowsReloading) {
 
     const GLuint second = texture.id;
     releaseTexture(texture);
-    EXPECT_FALSE(texture.loaded);
-    EXPECT_EQ(texture.id, 0u);
+    EXPECT_EQ(std::pair(texture.loaded, texture.id), std::pair(false, 0u));
     EXPECT_FALSE(glIsTexture(second));
     // A second release must not delete a name someone else was given meanwhile.
     GLuint other = 0;
@@ -357,7 +355,6 @@ TEST_F(TextureTest, ReleaseClearsTheNameAndAllowsReloading) {
     EXPECT_TRUE(shows(texture, solidPicture(4, 4, kRed), 1));
     EXPECT_TRUE(sink.boxes.empty());
     Texture missing("none.png");
-    EXPECT_FALSE(missing.loaded);
-    EXPECT_EQ(missing.id, 0u);
+    EXPECT_EQ(std::pair(missing.loaded, missing.id), std::pair(false, 0u));
     EXPECT_EQ(sink.boxes.size(), 1u);
 }
