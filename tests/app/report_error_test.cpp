@@ -35,10 +35,14 @@ TEST(ReportError, WritesTheFormattedTextToStandardOutputAndABoxCutTo1023Characte
 // Windows goes by the thread's ANSI code page, where this byte is usually a letter (a y with
 // diaeresis in code page 1252).
 TEST(ReportError, TextThatIsNotUtf8ShowsAnEmptyBoxButKeepsTheOutput) {
-    MessageSink sink;
-    testing::internal::CaptureStdout();
-    reportError("bad \xff byte");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "bad \xff byte");
-    EXPECT_EQ(sink.texts().at(0), "");
+    // A lone 0xff is no UTF-8; a euro sign takes three bytes and is.
+    for (const std::string box : {"", "5 \xe2\x82\xac"}) {
+        const std::string text = box.empty() ? "bad \xff byte" : box;
+        MessageSink sink;
+        testing::internal::CaptureStdout();
+        reportError("%s", text.c_str());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), text);
+        EXPECT_EQ(sink.texts().at(0), box);
+    }
 }
 #endif  // _WIN32

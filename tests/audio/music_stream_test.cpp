@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <numeric>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,48 +108,47 @@ TEST_F(MusicStreamTest, PlaysTheSoundtrackAtFullVolumeAndItsSpectrumShowsTheTone
 
 TEST_F(MusicStreamTest, EachFailureIsReportedInOrderAndTheShowGoesOnSilent) {
     // A WAV named .mp3 must not play either: the name promises MP3.
-    std::vector<uint8_t> wav = {'R', 'I', 'F',  'F',  44,  0,   0,    0,    'W', 'A', 'V',
-                                'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,   1,   0,
-                                1,   0,   0x44, 0xAC, 0,   0,   0x88, 0x58, 1,   0,   2,
-                                0,   16,  0,    'd',  'a', 't', 'a',  8,    0,   0,   0};
-    wav.resize(wav.size() + 8, 0x40);
-    const std::string text = "not music at all, just a line of text\n";
+    std::string wav(
+        "RIFF,\0\0\0WAVEfmt \x10\0\0\0\1\0\1\0\x44\xac\0\0\x88\x58\1\0\2\0\x10\0data\x08\0\0\0",
+        44);
+    wav += std::string(8, '\x40');
     const std::string notFound = "BASS error: File not found?\n";
+    const auto code = [](int c) { return errorCodeLine(c); };
     // Without a stream the play call names no stream.
     const std::vector<std::string> cantPlay = {"BASS error: Can't play the stream\n",
-                                               errorCodeLine(platform::kAudioInvalidHandle)};
+                                               code(platform::kAudioInvalidHandle)};
     struct Case {
         const char* what;
-        std::vector<uint8_t> bytes;
-        bool file;
+        std::optional<std::string> content;  // of music.mp3; none: no such file
         const char* driver;  // null: the test's own; Linux only (SDL's driver setting)
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {"no file", {}, false, nullptr, {notFound, errorCodeLine(platform::kAudioFileOpen)}},
+        {"no file", std::nullopt, nullptr, {notFound, code(platform::kAudioFileOpen)}},
         {"text",
-         {text.begin(), text.end()},
-         true,
+         "not music at all, just a line of text\n",
          nullptr,
-         {notFound, errorCodeLine(platform::kAudioFileFormat)}},
-        {"wav", wav, true, nullptr, {notFound, errorCodeLine(platform::kAudioFileFormat)}},
-        {"empty", {}, true, nullptr, {notFound, errorCodeLine(platform::kAudioFileFormat)}},
+         {notFound, code(platform::kAudioFileFormat)}},
+        {"wav", wav, nullptr, {notFound, code(platform::kAudioFileFormat)}},
+        {"empty", "", nullptr, {notFound, code(platform::kAudioFileFormat)}},
 #ifndef _WIN32
         {"no output device",
-         readFile(kTestMp3),
-         true,
+         [] {
+             const std::vector<uint8_t> mp3 = readFile(kTestMp3);
+             return std::string(mp3.begin(), mp3.end());
+         }(),
          "nonexistent",
          {"BASS error on init!", errorCodeLine(platform::kAudioNoDevice, false), notFound,
-          errorCodeLine(platform::kAudioNotInitialised), "BASS error: Can't play the stream\n",
-          errorCodeLine(platform::kAudioNotInitialised)}},
+          code(platform::kAudioNotInitialised), "BASS error: Can't play the stream\n",
+          code(platform::kAudioNotInitialised)}},
 #endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sink.boxes.clear();
         std::filesystem::remove("music.mp3");
-        if (c.file)
-            writeFile("music.mp3", c.bytes);
+        if (c.content)
+            writeFile("music.mp3", {c.content->begin(), c.content->end()});
 #ifndef _WIN32
         setenv("SDL_AUDIODRIVER", c.driver ? c.driver : "dummy", 1);
 #endif
@@ -157,10 +158,7 @@ TEST_F(MusicStreamTest, EachFailureIsReportedInOrderAndTheShowGoesOnSilent) {
         if (expected.size() == 2)
             expected.insert(expected.end(), cantPlay.begin(), cantPlay.end());
         EXPECT_EQ(sink.texts(), expected);
-        std::string joined;
-        for (const std::string& t : expected)
-            joined += t;
-        EXPECT_EQ(out, joined);
+        EXPECT_EQ(out, std::accumulate(expected.begin(), expected.end(), std::string()));
         EXPECT_EQ(music->channel, 0u);
         EXPECT_EQ(audioReady(), !c.driver);
         EXPECT_FALSE(platform::audioPlaying());

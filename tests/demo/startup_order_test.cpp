@@ -1,22 +1,15 @@
 // Start-up's pictures decoded ahead on threads: the same messages in the same order as
 // loading them one after another, a failed picture leaving its texture as it was, every
-// texture made from its own file; and the show's start-up with many pictures missing,
-// each reported at its turn.
-#include <unistd.h>
-
-#include <algorithm>
+// texture made from its own file.
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "demo/assets.h"
-#include "demo/show.h"
 #include "gfx/picture_loader.h"
-#include "gfx/sprite.h"
 #include "gfx/texture.h"
 #include "platform/gl.h"
 #include "support/pictures.h"
-#include "support/timeline.h"
+#include "support/show_test.h"
 
 namespace {
 
@@ -47,7 +40,7 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-class StartupOrderTest : public TimelineTest {
+class StartupOrderTest : public ShowTest {
   protected:
     // Files of every kind start-up can meet, in the order of a start-up's list: pictures
     // for the decoder (PNG, JPEG, BMP) that load, that are missing, that are not pictures,
@@ -99,6 +92,7 @@ class StartupOrderTest : public TimelineTest {
         return outcomes;
     }
 
+    TempDir dir;
     std::vector<std::string> list;
     std::vector<const char*> names;
 };
@@ -153,43 +147,4 @@ TEST_F(StartupOrderTest, ALoaderLeftEarlyStopsItsThreads) {
     }
     // The first one is missing; each loader reported it once when it was taken.
     EXPECT_EQ(sink.boxes.size(), 2u);
-}
-
-TEST_F(StartupOrderTest, ManyMissingPicturesAreEachReportedAtTheirTurn) {
-    // Every third sprite, the first and the last of the table among them, the loading
-    // picture and the blob: the sprites' pictures go through the decoding threads, the
-    // other two are loaded by the main thread before and after them.
-    std::vector<std::string> missing = {kLoadingPicture, kBlobPicture};
-    for (int i = 0; i < kSpriteAssetCount; i += 3)
-        missing.push_back(kSpriteAssets[i].file);
-    missing.push_back(kSpriteAssets[kSpriteAssetCount - 1].file);
-    startShow(10, missing);
-
-    const auto refused = [](const std::string& file) {
-        return "Texture load: Can't load the texture in file '" + file + "' for some reason.";
-    };
-    std::vector<std::string> expected = {refused(kLoadingPicture)};
-    for (const SpriteAsset& asset : kSpriteAssets) {
-        if (std::find(missing.begin(), missing.end(), asset.file) != missing.end())
-            expected.push_back(refused(asset.file));
-    }
-    expected.push_back(refused(kBlobPicture));
-    EXPECT_EQ(sink.texts(), expected);
-
-    // Each sprite holds its own picture (its own colour), or nothing where it is missing.
-    for (const SpriteAsset& asset : kSpriteAssets) {
-        SCOPED_TRACE(asset.file);
-        const Sprite& sprite = *((*show).*asset.sprite);
-        if (std::find(missing.begin(), missing.end(), asset.file) != missing.end()) {
-            EXPECT_FALSE(sprite.loaded);
-            EXPECT_EQ(sprite.id, 0u);
-            EXPECT_EQ(sprite.width, 0);
-            continue;
-        }
-        ASSERT_TRUE(sprite.loaded);
-        const std::vector<uint8_t> texels = level0(sprite);
-        ASSERT_GE(texels.size(), 4u);
-        const Rgba first{texels[0], texels[1], texels[2], texels[3]};
-        EXPECT_TRUE(first.closeTo(colorOf(asset.sprite), 8)) << first;
-    }
 }

@@ -3,8 +3,10 @@
 #include "gfx/blob_field.h"
 
 #include <filesystem>
+#include <numeric>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gfx/random.h"
@@ -57,35 +59,29 @@ std::vector<int> aliveIndices(const BlobField& field) {
 }
 
 std::vector<int> upTo(int last) {
-    std::vector<int> result;
-    for (int i = 0; i <= last; ++i)
-        result.push_back(i);
+    std::vector<int> result(last + 1);
+    std::iota(result.begin(), result.end(), 0);
     return result;
 }
 
 }  // namespace
 
-TEST(Random, FixedSequenceInRange) {
+TEST(Random, FixedSequenceInRangeAndRepeatedFromItsSeed) {
     // The classic sequence for seed 1, the same on every machine.
     Random random;
-    EXPECT_EQ(random.next(), 41);
-    EXPECT_EQ(random.next(), 18467);
-    EXPECT_EQ(random.next(), 6334);
-
+    const int seed1[] = {41, 18467, 6334};
+    for (int value : seed1)
+        EXPECT_EQ(random.next(), value);
     random.seed(329);
-    std::vector<int> first;
-    std::set<int> distinct;
-    for (int i = 0; i < 10000; ++i) {
-        int value = random.next();
-        ASSERT_GE(value, 0);
-        ASSERT_LE(value, 32767);
-        first.push_back(value);
-        distinct.insert(value);
-    }
+    const int first = random.next();
+    std::set<int> distinct{first};
+    for (int i = 1; i < 10000; ++i)
+        distinct.insert(random.next());
     EXPECT_GT(distinct.size(), 7000u);
+    EXPECT_GE(*distinct.begin(), 0);
+    EXPECT_LE(*distinct.rbegin(), 32767);
     random.seed(329);
-    for (int value : first)
-        ASSERT_EQ(random.next(), value);
+    EXPECT_EQ(random.next(), first);
 }
 
 TEST_F(BlobFieldTest, SpawnFillsTheLowestFreeRecordsThreeAtATimeUntilThePoolIsFull) {
@@ -105,10 +101,7 @@ TEST_F(BlobFieldTest, SpawnFillsTheLowestFreeRecordsThreeAtATimeUntilThePoolIsFu
     EXPECT_EQ(aliveIndices(field), upTo(8));
     for (int i = 0; i < 9; ++i) {
         const Blob& blob = field.blobs[i];
-        EXPECT_EQ(blob.x, 400);
-        EXPECT_EQ(blob.y, 300);
-        EXPECT_EQ(blob.life, 2);
-        EXPECT_EQ(blob.lastMs, 250);
+        EXPECT_TRUE(blob.x == 400 && blob.y == 300 && blob.life == 2 && blob.lastMs == 250);
         // Two numbers of the sequence each, the first for vx, mapped onto [-500, 500].
         EXPECT_EQ(blob.vx, velocity()) << "blob " << i;
         EXPECT_EQ(blob.vy, velocity()) << "blob " << i;
@@ -172,10 +165,9 @@ TEST_F(BlobFieldTest, EachBlobStepsByItsOwnWholeMilliseconds) {
     // Still the same millisecond: drawn, not moved.
     advanceClock(0.0004);
     field.updateAndDraw();
-    EXPECT_EQ(field.blobs[0].x, moved.x);
-    EXPECT_EQ(field.blobs[0].y, moved.y);
-    EXPECT_EQ(field.blobs[0].vy, moved.vy);
-    EXPECT_EQ(field.blobs[0].life, moved.life);
+    const Blob& still = field.blobs[0];
+    EXPECT_TRUE(still.x == moved.x && still.y == moved.y && still.vy == moved.vy &&
+                still.life == moved.life);
 
     // A blob spawned later counts from its own spawning, not from the last frame.
     advanceClock(0.2496);
@@ -206,12 +198,14 @@ TEST_F(BlobFieldTest, SquaresSitWhereTheModelSaysWithOrWithoutThePicture) {
         // -10.7 truncates to -10 (a floor would give -11): the square spans x -30 to 10.
         only(field, 0, -10.7f, 300.9f);
         field.updateAndDraw();
-        EXPECT_TRUE(viewPixel(9, 300).closeTo(kRed));
-        EXPECT_TRUE(viewPixel(10, 300).closeTo(kBlack));
-        EXPECT_TRUE(viewPixel(0, 280).closeTo(kRed));
-        EXPECT_TRUE(viewPixel(0, 279).closeTo(kBlack));
-        EXPECT_TRUE(viewPixel(0, 319).closeTo(kRed));
-        EXPECT_TRUE(viewPixel(0, 320).closeTo(kBlack));
+        // Each edge: the last pixel inside, red, and the first outside, black.
+        for (auto [x, y, inside] : {std::tuple{9, 300, true},
+                                    {10, 300, false},
+                                    {0, 280, true},
+                                    {0, 279, false},
+                                    {0, 319, true},
+                                    {0, 320, false}})
+            EXPECT_TRUE(viewPixel(x, y).closeTo(inside ? kRed : kBlack)) << x << ", " << y;
     }
 }
 
@@ -221,17 +215,13 @@ TEST_F(BlobFieldTest, DrawLeavesTheDocumentedState) {
     DrawState::setUnusual();
     const DrawState before = DrawState::read();
     field.updateAndDraw();
-    const DrawState after = DrawState::read();
-
-    EXPECT_EQ(after.matrixMode, GL_MODELVIEW);
-    EXPECT_FALSE(after.lighting);
-    EXPECT_FALSE(after.texture);
-    EXPECT_FALSE(after.blend);
-    EXPECT_EQ(after.blendSrc, GL_SRC_ALPHA);
-    EXPECT_EQ(after.blendDst, GL_ONE_MINUS_SRC_ALPHA);
-    EXPECT_EQ(static_cast<GLuint>(after.boundTexture), field.texture->id);
-    EXPECT_EQ(after.color, (std::array<GLfloat, 4>{1, 0, 0, 1}));
-    EXPECT_EQ(after.modelview, before.modelview);
-    EXPECT_EQ(after.projection, before.projection);
+    DrawState expected = before;
+    expected.matrixMode = GL_MODELVIEW;
+    expected.lighting = expected.texture = expected.blend = false;
+    expected.blendSrc = GL_SRC_ALPHA;
+    expected.blendDst = GL_ONE_MINUS_SRC_ALPHA;
+    expected.boundTexture = static_cast<GLint>(field.texture->id);
+    expected.color = {1, 0, 0, 1};
+    EXPECT_TRUE(DrawState::read() == expected);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -3,6 +3,7 @@
 #include "gfx/sprite.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/gl.h"
@@ -49,20 +50,12 @@ TEST_F(SpriteTest, NewSpriteCoversItsOwnSizeFromTheTopLeft) {
     for (const Case& c : {Case{200, 100, 199, 99}, Case{7, 5, 5, 3}}) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         clear(0, 0, 0);
-        Sprite sprite(picture("card.png", solidPicture(c.width, c.height, kRed)).c_str());
-        EXPECT_TRUE(sprite.loaded);
-        EXPECT_EQ(sprite.centerX, c.width / 2);
-        EXPECT_EQ(sprite.centerY, c.height / 2);
-        EXPECT_EQ(sprite.drawWidth, c.width);
-        EXPECT_EQ(sprite.drawHeight, c.height);
-        EXPECT_EQ(sprite.angle, 0.0f);
-        EXPECT_EQ(std::vector<float>(sprite.color, sprite.color + 4),
-                  (std::vector<float>{1, 1, 1, 1}));
-
+        Sprite sprite(picture("card.png", solidPicture(c.width, c.height, kWhite)).c_str());
+        // As loaded, untinted and unturned: its corners white, nothing beyond them.
         drawOverlay(sprite, screen);
         for (int x : {0, c.right}) {
             for (int y : {0, c.bottom})
-                EXPECT_TRUE(pixelAt(x, y).closeTo(kRed)) << x << ", " << y;
+                EXPECT_TRUE(pixelAt(x, y).closeTo(kWhite)) << x << ", " << y;
         }
         EXPECT_TRUE(pixelAt(c.right + 1, c.bottom / 2).closeTo(kBlack));
         EXPECT_TRUE(pixelAt(c.right / 2, c.bottom + 1).closeTo(kBlack));
@@ -71,22 +64,24 @@ TEST_F(SpriteTest, NewSpriteCoversItsOwnSizeFromTheTopLeft) {
 }
 
 TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
-    // A 64x64 picture whose top quarter is red, centred at (400, 300).
-    Sprite sprite(picture("top.png", splitPicture(64, 64, 16, kRed, kBlue)).c_str());
+    // A 64x64 picture of four colours, centred at (400, 300).
+    const Rgba kGreen{0, 255, 0, 255};
+    Sprite sprite(picture("four.png", quadrants(64, 64, {kRed, kGreen, kBlue, kWhite})).c_str());
     sprite.centerX = 400;
     sprite.centerY = 300;
     struct Case {
         const char* what;
         float angle;
         int drawWidth, drawHeight;
-        Rgba above, below, right;  // at 28 pixels from the centre
+        Rgba seen[4];  // 16 pixels from the centre: top left, top right, bottom left and right
     };
     const Case cases[] = {
-        {"upright", 0, 64, 64, kRed, kBlue, kBlue},
-        {"turned a quarter clockwise", 90, 64, 64, kBlue, kBlue, kRed},
-        {"mirrored left to right: culled", 0, -64, 64, kBlack, kBlack, kBlack},
-        {"mirrored top to bottom: culled", 0, 64, -64, kBlack, kBlack, kBlack},
-        {"mirrored both ways: turned half way", 0, -64, -64, kBlue, kRed, kBlue},
+        {"upright", 0, 64, 64, {kRed, kGreen, kBlue, kWhite}},
+        {"turned a quarter clockwise", 90, 64, 64, {kBlue, kRed, kWhite, kGreen}},
+        {"mirrored left to right: culled", 0, -64, 64, {kBlack, kBlack, kBlack, kBlack}},
+        {"mirrored top to bottom: culled", 0, 64, -64, {kBlack, kBlack, kBlack, kBlack}},
+        {"mirrored both ways: turned half way", 0, -64, -64, {kWhite, kBlue, kGreen, kRed}},
+        {"stretched", 0, 128, 32, {kRed, kGreen, kBlue, kWhite}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -95,9 +90,10 @@ TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
         sprite.drawWidth = c.drawWidth;
         sprite.drawHeight = c.drawHeight;
         drawOverlay(sprite, screen);
-        EXPECT_TRUE(pixelAt(400, 272).closeTo(c.above, 8)) << pixelAt(400, 272);
-        EXPECT_TRUE(pixelAt(400, 328).closeTo(c.below, 8)) << pixelAt(400, 328);
-        EXPECT_TRUE(pixelAt(428, 300).closeTo(c.right, 8)) << pixelAt(428, 300);
+        for (int i = 0; i < 4; ++i) {
+            const Rgba seen = pixelAt(i % 2 ? 416 : 384, i < 2 ? 292 : 308);
+            EXPECT_TRUE(seen.closeTo(c.seen[i], 8)) << "quadrant " << i << ": " << seen;
+        }
     }
 }
 
@@ -106,10 +102,8 @@ TEST_F(SpriteTest, ColourTintsAndAlphaBlendsAndAnUnloadedSpriteDrawsItsTintFlat)
     Sprite missing(dir.path("missing.png").c_str());
     EXPECT_EQ(sink.boxes.size(), 1u);
     EXPECT_FALSE(missing.loaded);
-    EXPECT_EQ(missing.drawWidth, 0);
-    EXPECT_EQ(missing.drawHeight, 0);
-    EXPECT_EQ(missing.centerX, 0);
-    EXPECT_EQ(missing.centerY, 0);
+    EXPECT_EQ(std::tie(missing.drawWidth, missing.drawHeight, missing.centerX, missing.centerY),
+              std::tuple(0, 0, 0, 0));
     missing.centerX = missing.centerY = 32;
     missing.drawWidth = missing.drawHeight = 40;
 
@@ -146,17 +140,14 @@ TEST_F(SpriteTest, DrawLeavesTheDocumentedStateAndWithoutAScreenSizeTouchesNothi
     EXPECT_TRUE(pixelAt(32, 32).closeTo(kBlack));
 
     drawOverlay(sprite, screen);
-    const DrawState after = DrawState::read();
-    EXPECT_EQ(after.matrixMode, GL_MODELVIEW);
-    EXPECT_FALSE(after.lighting);
-    EXPECT_FALSE(after.blend);
-    EXPECT_FALSE(after.texture);
-    EXPECT_EQ(after.blendSrc, GL_SRC_ALPHA);
-    EXPECT_EQ(after.blendDst, GL_ONE_MINUS_SRC_ALPHA);
-    EXPECT_EQ(static_cast<GLuint>(after.boundTexture), sprite.id);
-    EXPECT_EQ(after.color, (std::array<GLfloat, 4>{1, 1, 1, 0.75f}));
-    EXPECT_EQ(after.modelview, before.modelview);
-    EXPECT_EQ(after.projection, before.projection);
+    DrawState expected = before;
+    expected.matrixMode = GL_MODELVIEW;
+    expected.lighting = expected.blend = expected.texture = false;
+    expected.blendSrc = GL_SRC_ALPHA;
+    expected.blendDst = GL_ONE_MINUS_SRC_ALPHA;
+    expected.boundTexture = static_cast<GLint>(sprite.id);
+    expected.color = {1, 1, 1, 0.75f};
+    EXPECT_TRUE(DrawState::read() == expected);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -176,9 +167,9 @@ TEST(SpriteScale, DrawnSizeRoundsDownAndCentreStays) {
     for (const Case& c : cases) {
         Placement placement{10, 20, c.width, c.height};
         scaleDrawSize(placement, c.widthFactor, c.heightFactor);
-        EXPECT_EQ(placement.drawWidth, c.scaledWidth) << c.width << " * " << c.widthFactor;
-        EXPECT_EQ(placement.drawHeight, c.scaledHeight) << c.height << " * " << c.heightFactor;
-        EXPECT_EQ(placement.centerX, 10);
-        EXPECT_EQ(placement.centerY, 20);
+        EXPECT_EQ(std::tie(placement.drawWidth, placement.drawHeight, placement.centerX,
+                           placement.centerY),
+                  std::tuple(c.scaledWidth, c.scaledHeight, 10, 20))
+            << c.width << " x " << c.height;
     }
 }

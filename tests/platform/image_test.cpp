@@ -23,15 +23,13 @@ TEST(DecodedImage, DepthFollowsTheSourceTopRowFirstInWordAlignedRows) {
     TempDir dir;
     const Picture opaque = splitPicture(3, 2, 1, kOrange, kBlue);
     const Picture translucent = splitPicture(3, 2, 1, kOrange, {0, 0, 255, 128});
-    // A palette with one entry fully transparent is a colour key rather than an alpha table.
-    const Picture keyed = splitPicture(3, 2, 1, kOrange, {0, 0, 255, 0});
     writePng(dir.path("rgb.png"), opaque, PngKind::rgb);
     writePng(dir.path("rgba.png"), translucent, PngKind::rgba);
-    writePng(dir.path("palette.png"), opaque, PngKind::palette);
-    writePng(dir.path("palette_alpha.png"), translucent, PngKind::paletteAlpha);
-    writePng(dir.path("keyed.png"), keyed, PngKind::paletteAlpha);
     writePng(dir.path("grey.png"), opaque, PngKind::grey);
-    writePng(dir.path("grey_alpha.png"), translucent, PngKind::greyAlpha);
+    // Fixed files of the same pictures: with a palette of the colours (and a tRNS chunk of
+    // their alphas), and grey with alpha.
+    for (const char* name : {"palette.png", "palette_alpha.png", "keyed.png", "grey_alpha.png"})
+        writeFile(dir.path(name), readFile(kPictures + name));
     writeSolidJpeg(dir.path("photo.jpg"), 3, 2, kOrange);
     writeBmp(dir.path("rgb.bmp"), opaque, 24);
     writeBmp(dir.path("rgba.bmp"), opaque, 32);
@@ -46,6 +44,7 @@ TEST(DecodedImage, DepthFollowsTheSourceTopRowFirstInWordAlignedRows) {
         {"rgba.png", 32, kOrange, {0, 0, 255, 128}, 0},
         {"palette.png", 8, {}, {}, -1},
         {"palette_alpha.png", 32, kOrange, {0, 0, 255, 128}, 0},
+        // A palette with one entry fully transparent: a colour key rather than an alpha table.
         {"keyed.png", 32, kOrange, {0, 0, 255, 0}, 0},
         {"grey.png", 8, {}, {}, -1},
         {"grey_alpha.png", 32, {200, 200, 200, 255}, {0, 0, 0, 128}, 0},

@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using platform::findMp3Frames;
@@ -27,32 +29,19 @@ Bytes text(const std::string& s) {
 // each, their contents a pattern that holds no frame sync.
 Bytes frames(int count) {
     Bytes out;
-    for (int i = 0; i < count; ++i) {
-        Bytes frame(417, 0x55);
-        frame[0] = 0xff;
-        frame[1] = 0xfb;
-        frame[2] = 0x90;
-        frame[3] = 0x00;
-        out = out + frame;
-    }
+    for (int i = 0; i < count; ++i)
+        out = out + Bytes{0xff, 0xfb, 0x90, 0x00} + Bytes(417 - 4, 0x55);
     return out;
 }
 
+// An ID3v2.4 tag of `size` bytes after its header, with or without a footer.
 Bytes id3v2(size_t size, bool footer = false) {
-    Bytes tag = text("ID3") + Bytes{4,
-                                    0,
-                                    static_cast<uint8_t>(footer ? 0x10 : 0),
-                                    static_cast<uint8_t>((size >> 21) & 0x7f),
-                                    static_cast<uint8_t>((size >> 14) & 0x7f),
-                                    static_cast<uint8_t>((size >> 7) & 0x7f),
-                                    static_cast<uint8_t>(size & 0x7f)};
-    tag = tag + Bytes(size, 'i');
-    if (footer) {
-        Bytes foot(tag.begin(), tag.begin() + 10);
-        std::memcpy(foot.data(), "3DI", 3);
-        tag = tag + foot;
-    }
-    return tag;
+    Bytes header = text("ID3") + Bytes{4, 0, static_cast<uint8_t>(footer ? 0x10 : 0)};
+    for (int shift = 21; shift >= 0; shift -= 7)
+        header.push_back((size >> shift) & 0x7f);
+    Bytes tag = header + Bytes(size, 'i');
+    std::memcpy(header.data(), "3DI", 3);
+    return footer ? tag + header : tag;
 }
 
 Bytes id3v1() {
@@ -103,23 +92,25 @@ TEST(Mp3Frames, TagsOfEveryKindAroundTheFramesAreLeftOut) {
         ASSERT_TRUE(findMp3Frames(file, found));
         EXPECT_EQ(found.begin, c.front.size());
         EXPECT_EQ(found.end, c.front.size() + 3 * 417);
-        EXPECT_EQ(found.first.rate, 44100);
-        EXPECT_EQ(found.first.bitrate, 128000);
-        EXPECT_EQ(found.first.channels, 2);
-        EXPECT_EQ(found.first.samples, 1152);
+        EXPECT_EQ(std::tie(found.first.rate, found.first.bitrate, found.first.channels,
+                           found.first.samples),
+                  std::make_tuple(44100, 128000, 2, 1152));
     }
 }
 
 TEST(Mp3Frames, AHeaderCountsOnlyWhenAFrameOrTheEndFollowsIt) {
     // Junk that looks like a header (a 417-byte frame would follow it nowhere) before the
-    // real frames; a lone frame; a file cut inside its first frame; a frame followed by a
-    // frame of another sample rate.
+    // real frames; a lone frame; a padded frame; a file cut inside its first frame; a frame
+    // followed by a frame of another sample rate.
     Bytes junk = {0xff, 0xfb, 0x90, 0x00, 1, 2, 3};
     Mp3Frames found;
     ASSERT_TRUE(findMp3Frames(junk + frames(2), found));
     EXPECT_EQ(found.begin, junk.size());
     ASSERT_TRUE(findMp3Frames(frames(1), found));
     EXPECT_EQ(found.end, 417u);
+    // The padding bit adds a byte to its frame.
+    ASSERT_TRUE(findMp3Frames(Bytes{0xff, 0xfb, 0x92, 0x00} + Bytes(414, 0x55) + frames(1), found));
+    EXPECT_EQ(std::pair(found.begin, found.end), std::pair(size_t{0}, size_t{418 + 417}));
 
     Bytes cut = frames(1);
     cut.resize(200);

@@ -5,8 +5,6 @@
 
 #include "platform/picture_file.h"
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -60,11 +58,6 @@ std::vector<uint8_t> decodeRgb(const std::string& path, int& width, int& height)
     return rgb;
 }
 
-std::vector<uint8_t> fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace
 
 TEST(PngWriter, TheDecoderGetsBackThePixelsGivenInEitherLayout) {
@@ -104,7 +97,7 @@ TEST(PngWriter, TheDecoderGetsBackThePixelsGivenInEitherLayout) {
         // pictures before and from a fresh one alike.
         const std::string again = dir.path("again.png");
         ASSERT_TRUE(platform::writePngRgb(again.c_str(), c.width, c.height, rgb.data()));
-        EXPECT_TRUE(fileBytes(again) == fileBytes(path));
+        EXPECT_TRUE(readFile(again) == readFile(path));
     }
 }
 

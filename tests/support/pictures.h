@@ -19,14 +19,19 @@ struct Picture {
     const Rgba& at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// Fixed picture files, made once by these writers when they had a palette.
+inline const std::string kPictures = HOPSASA_SOURCE_DIR "/tests/data/pictures/";
+
 Picture solidPicture(int width, int height, Rgba color);
 // The top `topRows` rows in `top`, the rest in `bottom`.
 Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom);
+// Four quadrants, in reading order: a picture turned, mirrored or with its channels
+// swapped shows none of them where they belong.
+Picture quadrants(int width, int height, const Rgba (&colors)[4]);
 
-// rgb and rgba: true colour. palette: 8-bit indices, no transparency. paletteAlpha: the
-// same with every entry's alpha in a tRNS chunk. grey and greyAlpha: 8-bit grey taken from
-// the red channel.
-enum class PngKind { rgb, rgba, palette, paletteAlpha, grey, greyAlpha };
+// rgb and rgba: true colour; grey: 8 bits taken from the red channel. (PNGs with a palette
+// or grey and alpha are fixed files in tests/data/pictures.)
+enum class PngKind { rgb, rgba, grey };
 
 void writePng(const std::string& path, const Picture& picture, PngKind kind = PngKind::rgb);
 void writeSolidPng(const std::string& path, int width, int height, Rgba color,
@@ -45,7 +50,6 @@ struct TgaOptions {
     bool topDown = false;      // rows top first, with the descriptor's origin bit set
     const char* imageId = "";  // the image-ID field
     int colorMapEntries = 0;   // a colour map of that many 24-bit entries, not used by pixels
-    bool colorMapped = false;  // image type 1: pixels are 8-bit indices into a colour map
     bool runLength = false;    // run-length packets, crossing row ends where runs do
 };
 

@@ -106,35 +106,41 @@ void TimelineTest::TearDown() {
     ShowTest::TearDown();
 }
 
-void TimelineTest::startShow(int framesPerSecond, const std::vector<std::string>& missing) {
+void TimelineTest::startShow(int framesPerSecond, const std::vector<std::string>& missing,
+                             int64_t frequency) {
     fps = framesPerSecond;
+    times = {0, frequency ? frequency : fps, fps};
     if (!inFolder) {
         writeShowFiles(dir.root(), missing);
         inFolder = std::make_unique<InFolder>(dir.root());
     }
     show.reset();
-    platform::useManualCounter(fps, 0);
+    platform::useManualCounter(times.frequency, 0);
     show = std::make_unique<Show>(*window);
     show->startMusic();
 }
 
 void TimelineTest::enterScene(int scene) {
-    int64_t first = 0;
+    sceneFirst = 0;
     for (int s = 0; s < scene; ++s)
-        first += sceneFrames(*kScenes[s], fps);
-    show->seek(first, {0, fps, fps});
+        sceneFirst += sceneFrames(*kScenes[s], fps);
+    show->seek(sceneFirst, times);
     ASSERT_EQ(show->sceneIndex, scene);
     show->renderFrame();
     sceneFrame = 0;
 }
 
-void TimelineTest::playUntil(double t) {
-    const auto target = static_cast<int64_t>(t * fps + 0.5);
-    while (sceneFrame < target) {
-        platform::advanceManualCounter(1);
-        show->renderFrame();
+void TimelineTest::playFrames(int64_t frame) {
+    while (sceneFrame < frame) {
         ++sceneFrame;
+        platform::setManualCounter(times.tick(sceneFirst + sceneFrame));
+        show->renderFrame();
     }
+}
+
+double TimelineTest::sceneTime() const {
+    const int64_t ticks = times.tick(sceneFirst + sceneFrame) - times.tick(sceneFirst);
+    return static_cast<double>(ticks) / static_cast<double>(times.frequency);
 }
 
 ::testing::AssertionResult TimelineTest::showsColor(int x, int y, Rgba color) {

@@ -1,5 +1,5 @@
 // Timeline tests: the whole start-up on colour-coded pictures (each a solid colour of known
-// size), then frames drawn one clock tick apart at a chosen frame rate.
+// size), then frames drawn at a chosen frame rate on a counter of a chosen frequency.
 #pragma once
 
 #include <memory>
@@ -33,18 +33,20 @@ class TimelineTest : public ShowTest {
     void TearDown() override;
 
     // Start-up in a folder of test pictures (written on the first call, without the
-    // `missing` ones), on a clock of `fps` ticks a second, and the music started. Each call
-    // starts a new show.
-    void startShow(int fps, const std::vector<std::string>& missing = {});
+    // `missing` ones), on a counter of `frequency` ticks a second (0: one tick a frame), and
+    // the music started. Each call starts a new show.
+    void startShow(int fps, const std::vector<std::string>& missing = {}, int64_t frequency = 0);
 
     // Brings the show to the first frame of `scene` and draws it.
     void enterScene(int scene);
 
-    // Draws frames one tick apart until the one at scene time `t`, rounded to whole frames.
-    void playUntil(double t);
+    // Draws the frames after the last one drawn up to frame `frame` of the scene.
+    void playFrames(int64_t frame);
+    // The same up to the frame at scene time `t`, rounded to whole frames.
+    void playUntil(double t) { playFrames(static_cast<int64_t>(t * fps + 0.5)); }
 
-    // The scene time of the frame drawn last.
-    double sceneTime() const { return static_cast<double>(sceneFrame) / fps; }
+    // The scene time of the frame drawn last, as the counter gives it.
+    double sceneTime() const;
 
     // Whether the pixel shows the picture's colour.
     ::testing::AssertionResult shows(int x, int y, ShowPicture picture);
@@ -53,6 +55,8 @@ class TimelineTest : public ShowTest {
     TempDir dir;
     std::unique_ptr<InFolder> inFolder;
     int fps = 60;
+    FrameTimes times;
+    int64_t sceneFirst = 0;  // the show's frame on which the scene started
     int64_t sceneFrame = 0;
     std::unique_ptr<Show> show;
 };
