@@ -41,6 +41,11 @@ struct Probe {
 
 using S = Show;
 
+// Where the jumping crab stands at scene time t of the burst: its picture, or the white.
+Sight crabAt(double t) {
+    return std::sin(30.0 * t) > 0 ? Sight(&S::sprKrabbe1) : Sight(kWhite);
+}
+
 }  // namespace
 
 TEST_F(TimelineTest, EachSceneShowsItsPicturesInTheirTimeWindows) {
@@ -59,6 +64,7 @@ TEST_F(TimelineTest, EachSceneShowsItsPicturesInTheirTimeWindows) {
         {60, 2, 1, 400, 200, &S::sprDemosceneRad},
         {60, 2, 10, 365, 415, &S::sprDemosceneRad},  // the fourth bubble is gone
         {60, 2, 10, 100, 400, &S::sprGubbFlip},
+        {60, 2, 10, 430, 358, &S::sprBoble5},  // just inside its top edge
         {60, 2, 15, 300, 400, turns(20, 15, &S::sprOksOpp, &S::sprOksNed)},
         {60, 2, 15.1, 300, 400, turns(20, 15.1, &S::sprOksOpp, &S::sprOksNed)},
         {60, 2, 15.1, 100, 400, &S::sprDemosceneRad},  // the old man is gone
@@ -77,6 +83,9 @@ TEST_F(TimelineTest, EachSceneShowsItsPicturesInTheirTimeWindows) {
         {60, 5, 1, 400, 400, kWhite},
         {60, 5, 2.5, 400, 400, &S::sprKrabbe1},
         {60, 5, 2.5, 150, 550, &S::sprGubb},
+        // The crab jumps in turns from 3 s, before the blobs fall as low as its feet.
+        {60, 5, 3.15, 400, 440, crabAt(3.15)},
+        {60, 5, 3.25, 400, 440, crabAt(3.25)},
         {60, 5, 4, 400, 300, kBlobRed},  // this frame's blobs sit at the centre
         {60, 5, 4, 100, 590, &S::sprGubbKropp},
         // The crowd takes turns, then the card spins in front of white.
