@@ -27,3 +27,16 @@ TEST(CommandLine, AMomentIsPlainSecondsFromZeroToBeforeTheEndOfTheShow) {
         EXPECT_EQ(seconds, c.taken ? std::stod(c.text) : -1) << "'" << c.text << "'";
     }
 }
+
+TEST(CommandLine, AMomentStartsOnTheFirstFrameAtOrAfterIt) {
+    // On a frame, that frame, even given to the millisecond; between two, the later one.
+    const struct {
+        double seconds;
+        int fps;
+        int64_t frame;
+    } cases[] = {{0, 60, 0},       {1, 60, 60},      {1.01, 60, 61}, {0.1, 30, 3},
+                 {40.1, 60, 2406}, {1.999, 60, 120}, {0.05, 7, 1},   {72.25, 60, 4335}};
+    for (const auto& c : cases)
+        EXPECT_EQ(frameAtOrAfter(c.seconds, c.fps), c.frame) << c.seconds << " at " << c.fps;
+    EXPECT_EQ(lastMoment(60), "72.250");
+}
