@@ -2,13 +2,16 @@
 
     release.py pack --linux BUILD --windows BUILD --web WEB --out DIR
     release.py video --linux BUILD --out FILE
+    release.py flash --linux BUILD --out FILE
 
 `pack` writes into DIR: hopsasa-linux-x86_64.tar.gz (the program, the libraries it needs
 beyond a desktop's own, its data, a launcher), hopsasa-windows-x64.zip (the exe and its
 data), hopsasa-web.zip (the page from WEB, a folder scripts/build-web made, and its data),
 each unpacking to one folder hopsasa-VERSION with the info file and licences/, the info
 file beside them, and SHA256SUMS of every file in DIR. `video` captures the whole
-show at 1920x1080 and 60 frames a second and checks the file with ffprobe.
+show at 1920x1080 and 60 frames a second and checks the file with ffprobe. `flash` runs the
+flash check (tools/flash/hopsasa-flash) on the whole show at 60 frames a second, fails on a
+fail and writes its verdict to FILE, which `pack --flash FILE` states in the info file.
 
 What went into each program is read, not listed by hand: the shared libraries from ldd,
 the archive members and start-up objects from the linker's map, the header-only code from
@@ -43,6 +46,7 @@ INFO = "hopsasa.txt"
 SUMS = "SHA256SUMS"
 WIDTH = 80
 VIDEO_SIZE, VIDEO_FPS = "1920x1080", 60
+FLASH_CHECK = os.path.join(SOURCE_DIR, "tools", "flash", "hopsasa-flash")
 
 # Licences whose Debian copyright file names none for the package as a whole.
 LICENCE_NAMES = {
@@ -384,7 +388,7 @@ def render_info(facts):
     return "\n".join(lines).strip("\n") + "\n"
 
 
-def info_facts(version, linux, windows, web, video):
+def info_facts(version, linux, windows, web, video, flash_verdict):
     glibc, glibcxx = linux["needs"]
     runs_on = [name for name, g, gxx in SYSTEMS if g >= glibc and gxx >= glibcxx][:3]
     glibc_text = ".".join(map(str, glibc))
@@ -437,9 +441,19 @@ def info_facts(version, linux, windows, web, video):
         f"{VIDEO_SIZE.replace('x', ' x ')} pixels, {VIDEO_FPS} frames a second, H.264 "
         f"(yuv420p) with the soundtrack in AAC; {video['frames']} frames, "
         f"{video['seconds']:.2f} seconds. The 4:3 picture is pillarboxed.", " ")
+    if flash_verdict:
+        flashing = wrap(
+            "Every frame of the show at 60 frames a second was checked for flashing that can "
+            "set off seizures in people with photosensitive epilepsy, with the thresholds of "
+            "WCAG 2.3.1 and ITU-R BT.1702 (no more than three flashes in any one second over "
+            "a quarter of the screen or more, general or red): " + flash_verdict + ".", " ")
+    else:
+        flashing = wrap("This build was made without the flash check (scripts/release "
+                        "--no-video).", " ")
     return {
         "version": version,
         "length": f"{video['seconds']:.0f}",
+        "flashing": flashing,
         "linux_needs": linux_needs,
         "windows_dlls": wrap(", ".join(windows["dlls"]) + ".", "   "),
         "video": video_text,
@@ -564,7 +578,7 @@ def pack(args):
             "dlls": windows_dlls(windows_build["program"]),
         }, {
             "components": list(web_components),
-        }, {"frames": frames, "seconds": seconds})
+        }, {"frames": frames, "seconds": seconds}, flash_verdict(args.flash))
         info = render_info(facts)
 
         write_licences(os.path.join(linux_stage, "licences"), linux_components)
@@ -592,6 +606,34 @@ def pack(args):
     for name in sorted(os.listdir(out)):
         path = os.path.join(out, name)
         print(f"release: {path}  {os.path.getsize(path)} bytes")
+
+
+def flash_verdict(path):
+    """The flash check's verdict as `flash` wrote it, or None without one."""
+    if not path:
+        return None
+    with open(path) as f:
+        verdict = f.read().strip()
+    if not verdict.startswith("pass: "):
+        fail(f"{path} holds no passing flash check: {verdict!r}")
+    return "passed, " + verdict.removeprefix("pass: ")
+
+
+def flash(args):
+    build = load_build(args.linux, "Linux")
+    out = os.path.abspath(args.out)
+    if os.path.exists(out):
+        os.remove(out)
+    check = subprocess.run(["/usr/bin/python3", FLASH_CHECK, "--show", DATA, "--capture",
+                            build["capture"], "--fps", str(VIDEO_FPS),
+                            "--csv", os.path.splitext(out)[0] + ".csv"],
+                           stdout=subprocess.PIPE, text=True)
+    verdict = check.stdout.strip()
+    if check.returncode != 0:
+        fail(f"the flash check failed: {verdict or f'status {check.returncode}'}")
+    with open(out, "w") as f:
+        f.write(verdict + "\n")
+    print(f"release: the flash check: {verdict}")
 
 
 def video(args):
@@ -633,11 +675,16 @@ def main():
     p.add_argument("--windows", required=True)
     p.add_argument("--web", required=True, help="the folder scripts/build-web made")
     p.add_argument("--out", required=True)
+    p.add_argument("--flash", help="the verdict file `flash` wrote")
     p.set_defaults(func=pack)
     v = commands.add_parser("video")
     v.add_argument("--linux", required=True)
     v.add_argument("--out", required=True)
     v.set_defaults(func=video)
+    f = commands.add_parser("flash")
+    f.add_argument("--linux", required=True)
+    f.add_argument("--out", required=True)
+    f.set_defaults(func=flash)
     args = parser.parse_args()
     args.func(args)
 
