@@ -296,10 +296,11 @@ bool swapBuffers(DeviceHandle device) {
 }
 
 bool syncToVerticalBlank(DeviceHandle device) {
-    // An extension function: only the driver of the current context knows it.
+    // An extension function: only the driver of the current context knows it. The cast
+    // goes by way of a function of no arguments, the type GCC takes as any function's.
     using SwapInterval = BOOL(WINAPI*)(int);
-    const auto setInterval =
-        reinterpret_cast<SwapInterval>(wglGetProcAddress("wglSwapIntervalEXT"));
+    const auto setInterval = reinterpret_cast<SwapInterval>(
+        reinterpret_cast<void (*)()>(wglGetProcAddress("wglSwapIntervalEXT")));
     return device && setInterval && setInterval(1);
 }
 
