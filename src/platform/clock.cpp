@@ -46,4 +46,23 @@ void useSystemCounterFrom(int64_t ticks) {
     gSystemOffset = ticks - systemCounterValue();
 }
 
+int64_t realTimeFrequency() {
+    return systemCounterFrequency();
+}
+
+int64_t realTimeValue() {
+    return systemCounterValue();
+}
+
+void sleepUntilRealTime(int64_t ticks) {
+    const int64_t left = ticks - systemCounterValue();
+    if (left <= 0)
+        return;
+    // One sleep, never a loop: a counter that stands still while the thread sleeps (the web
+    // page's frame clock) cannot keep it asleep.
+    const int64_t frequency = systemCounterFrequency();
+    const int64_t whole = left / frequency;
+    systemSleepMicroseconds(whole * 1'000'000 + (left % frequency) * 1'000'000 / frequency);
+}
+
 }  // namespace platform

@@ -27,4 +27,13 @@ void useSystemCounter();
 // real time without a jump.
 void useSystemCounterFrom(int64_t ticks);
 
+// Real time, whichever counter the calls above read: the system counter itself, unshifted,
+// for pacing frames while a manual counter drives the show's clocks.
+int64_t realTimeFrequency();
+int64_t realTimeValue();
+
+// Sleeps, without spinning, until realTimeValue() reads about `ticks`: one sleep of the
+// time left, at once when none is. The system may wake the thread a little late.
+void sleepUntilRealTime(int64_t ticks);
+
 }  // namespace platform

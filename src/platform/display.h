@@ -94,6 +94,10 @@ bool currentDisplayMode(DisplayMode& mode);
 // its clean way out and a guard process on any other, SIGKILL included).
 bool changeDisplayMode(const DisplayMode& mode);
 
+// The primary display's refresh rate in Hz, as its mode is now; 0 where the system does not
+// tell (the offscreen display, a web page).
+int displayRefreshRate();
+
 void showCursor(bool show);
 
 // Creates a hidden borderless window covering (x, y, width, height); null on failure.
@@ -117,6 +121,11 @@ void showWindow(WindowHandle window);
 
 // Presents the back buffer.
 bool swapBuffers(DeviceHandle device);
+
+// Asks swapBuffers on the device, with its context current, to present at the display's
+// vertical blank. False where the system cannot; in a web page every present waits for the
+// browser's animation frame already.
+bool syncToVerticalBlank(DeviceHandle device);
 
 // How many frames swapBuffers has presented on the device so far.
 int64_t framesPresented(DeviceHandle device);

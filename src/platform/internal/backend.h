@@ -15,6 +15,9 @@ namespace platform {
 int64_t systemCounterFrequency();
 int64_t systemCounterValue();
 
+// Puts the calling thread to sleep for about `microseconds`, at least 1.
+void systemSleepMicroseconds(int64_t microseconds);
+
 // Whether the system can show `text` as it stands in a box: valid UTF-8 on Linux and in a
 // browser, text that the thread's ANSI code page converts on Windows.
 bool systemCanShowText(const char* text);

@@ -298,6 +298,13 @@ bool changeDisplayMode(const DisplayMode& mode) {
     return false;
 }
 
+int displayRefreshRate() {
+    SDL_DisplayMode now;
+    if (!gDisplay.videoReady || offscreenDisplayMode() || SDL_GetCurrentDisplayMode(0, &now) != 0)
+        return 0;
+    return now.refresh_rate;
+}
+
 void showCursor(bool show) {
     if (gDisplay.videoReady)
         SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
@@ -388,6 +395,10 @@ bool swapBuffers(DeviceHandle device) {
     traceEvent("frame");
     ++device->presented;
     return true;
+}
+
+bool syncToVerticalBlank(DeviceHandle device) {
+    return device && SDL_GL_SetSwapInterval(1) == 0;
 }
 
 int64_t framesPresented(DeviceHandle device) {

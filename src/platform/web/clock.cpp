@@ -59,6 +59,11 @@ int64_t systemCounterValue() {
     return static_cast<int64_t>(std::llround(pageMilliseconds() * 1000.0));
 }
 
+void systemSleepMicroseconds(int64_t microseconds) {
+    // The wasm stack unwinds and the browser runs on meanwhile (ASYNCIFY).
+    emscripten_sleep(static_cast<unsigned>(microseconds > 0 ? (microseconds + 999) / 1000 : 1));
+}
+
 void frameClockPresented(int64_t presented) {
     if (frameRate() > 0 && presented > kPresentsBeforeTheShow)
         gFrames.ticks = presented - kPresentsBeforeTheShow;

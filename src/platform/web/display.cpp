@@ -228,6 +228,10 @@ bool currentDisplayMode(DisplayMode& mode) {
     return true;
 }
 
+int displayRefreshRate() {
+    return 0;
+}
+
 bool changeDisplayMode(const DisplayMode& mode) {
     if (const DisplayMode* only = offscreenDisplayMode())
         return mode == *only;
@@ -296,6 +300,10 @@ bool swapBuffers(DeviceHandle device) {
     recordPlayedSamples();
     frameClockPresented(gDisplay.presentedByThePage);
     return true;
+}
+
+bool syncToVerticalBlank(DeviceHandle device) {
+    return device != nullptr;
 }
 
 int64_t framesPresented(DeviceHandle device) {

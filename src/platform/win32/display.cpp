@@ -206,6 +206,14 @@ bool changeDisplayMode(const DisplayMode& mode) {
     return ChangeDisplaySettingsW(&settings, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
 }
 
+int displayRefreshRate() {
+    DEVMODEW settings;
+    if (offscreenDisplayMode() || !currentSettings(settings))
+        return 0;
+    // 0 and 1 stand for the hardware's default rate, which the system does not name.
+    return settings.dmDisplayFrequency > 1 ? static_cast<int>(settings.dmDisplayFrequency) : 0;
+}
+
 void showCursor(bool show) {
     ShowCursor(show ? TRUE : FALSE);
 }
@@ -285,6 +293,15 @@ bool swapBuffers(DeviceHandle device) {
         return false;
     ++device->presented;
     return true;
+}
+
+bool syncToVerticalBlank(DeviceHandle device) {
+    // An extension function: only the driver of the current context knows it. The cast
+    // goes by way of a function of no arguments, the type GCC takes as any function's.
+    using SwapInterval = BOOL(WINAPI*)(int);
+    const auto setInterval = reinterpret_cast<SwapInterval>(
+        reinterpret_cast<void (*)()>(wglGetProcAddress("wglSwapIntervalEXT")));
+    return device && setInterval && setInterval(1);
 }
 
 int64_t framesPresented(DeviceHandle device) {
