@@ -1,8 +1,8 @@
 # The show's page (scripts/build-web) in headless Chromium, served on 127.0.0.1, against the
 # Linux build: frames of every scene against hopsasa-capture's frames of the same moments,
 # the console and the message boxes against the Linux build's messages with files missing,
-# the end screen, and the soundtrack in Web Audio, which Escape ends. Also the browser's half of the
-# GL mapping tests (tests/web/gl_mapping.cpp), which need WebGL.
+# the end screen, and the soundtrack in Web Audio, which Escape ends. Also the browser's
+# half of the GL mapping tests (tests/web/gl_mapping.cpp), which need WebGL.
 #
 # The page runs on its frame clock (?fps=30): the show's counter moves 1/30 s per presented
 # frame, so a frame is drawn at the same moment of the show as hopsasa-capture --fps 30
