@@ -47,12 +47,16 @@ def test_frames_in_every_scene_match_the_linux_capture(page, tmp_path):
     shown = page()
     shown.open("?fps=%d" % FPS)
     shown.evaluate(
-        "window.shots = {}; const wanted = new Set([%s]); hopsasaPage.onFrame = (tick) => {"
+        "window.shots = {}; window.late = new Set(); const wanted = new Set([%s]);"
+        " hopsasaPage.onFrame = (tick, presented) => { if (tick > 0) late.add(presented - tick);"
         " if (wanted.has(tick) && !(tick in shots))"
         " shots[tick] = document.getElementById('canvas').toDataURL('image/png'); }; 0"
         % ",".join(str(frame) for _, frame in wanted))
     shown.start()
     shown.wait_until_ended(600)
+    # The loading picture is presented twice, the show's first frame third; from there each
+    # frame presented is the show one frame on, none of them late.
+    assert shown.evaluate("[...late]") == [3]
     differ = []
     for name, frame in wanted:
         url = shown.evaluate(f"shots[{frame}] || null")
