@@ -29,17 +29,15 @@ def read_table(path):
             continue
         if not line.strip():
             if block:
-                faults.append(block)
+                faults.append(dict(block, probes=block.get("probes", "").split()))
             block, field = {}, None
-        elif line[0] in " \t" and field:
-            text = line.strip()
-            block[field] += "\n" + (line.split("| ", 1)[1] if text.startswith("|") else text)
+            continue
+        if line[0] in " \t":
+            text, value = block[field] + "\n", line.lstrip()
         else:
             field, value = line.split(":", 1)
-            block[field] = value.strip() if not value.strip().startswith("|") else \
-                value.split("| ", 1)[1]
-    for fault in faults:
-        fault["probes"] = fault.get("probes", "").split()
+            text, value = "", value.lstrip()
+        block[field] = text + (value[2:] if value.startswith("| ") else value.strip())
     return faults
 
 
@@ -53,22 +51,18 @@ def run(args, timeout, **kw):
         return "timeout", (e.stdout or b"").decode(errors="replace")
 
 
-def targets_of(probes):
+def build(build_dir, probes):
+    """(built, log) of what the probes run."""
     targets = set()
-    for probe in probes:
-        kind, _, name = probe.partition(":")
+    for kind, _, name in (probe.partition(":") for probe in probes):
         if kind == "unit":
             targets.add("hopsasa_tests")
         elif name.lstrip("^").startswith("wine"):
             targets.update(["hopsasa_windows", "hopsasa-capture"])
         else:
             targets.update(E2E_TARGETS)
-    return sorted(targets)
-
-
-def build(build_dir, targets):
     code, out = run(["nice", "-n", "5", "cmake", "--build", build_dir, "-j2", "--target",
-                     *targets], 3600)
+                     *sorted(targets)], 3600)
     return code == 0, out
 
 
@@ -76,9 +70,9 @@ def probe_fails(build_dir, probe):
     """(failed, what) where what names the failing tests; raises on a probe that ran nothing."""
     kind, _, name = probe.partition(":")
     if kind == "unit":
-        env = dict(os.environ, SDL_AUDIODRIVER="dummy")
         code, out = run([os.path.join(build_dir, "tests", "hopsasa_tests"), "--gtest_brief=1",
-                         "--gtest_filter=" + name], 900, cwd=os.path.join(ROOT, "tests"), env=env)
+                         "--gtest_filter=" + name], 900, cwd=os.path.join(ROOT, "tests"),
+                        env=dict(os.environ, SDL_AUDIODRIVER="dummy"))
         if code == 0 and not re.search(r"\[  PASSED  \] [1-9]", out):
             raise LookupError(f"{probe} ran no test")
         failed = re.findall(r"^\[  FAILED  \] (\w+/?\w*\.[\w/]+)", out, re.M)
@@ -111,6 +105,11 @@ def put_back_a_planted_file(build_dir):
         print(f"put back {path}, left planted by a run that was killed", file=sys.stderr)
 
 
+def write(path, text):
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+
+
 def try_fault(fault, opts):
     path = os.path.join(ROOT, fault["file"])
     if not os.path.isfile(path):
@@ -120,14 +119,11 @@ def try_fault(fault, opts):
         return "stale", f"find text occurs {original.count(fault['find'])} times"
     probes = fault["probes"] + (["unit:-" + OWN_PROCESS] if opts.wide else [])
     mark = os.path.join(opts.build, "planted")
-    with open(mark + ".orig", "w", encoding="utf-8") as f:
-        f.write(original)
-    with open(mark, "w", encoding="utf-8") as f:
-        f.write(path)
+    write(mark + ".orig", original)
+    write(mark, path)
     try:
-        with open(path, "w", encoding="utf-8") as f:
-            f.write(original.replace(fault["find"], fault["replace"]))
-        built, log = build(opts.build, targets_of(probes))
+        write(path, original.replace(fault["find"], fault["replace"]))
+        built, log = build(opts.build, probes)
         if not built:
             return "does-not-build", log.strip().splitlines()[-1][:120]
         for probe in probes:
@@ -136,8 +132,7 @@ def try_fault(fault, opts):
                 return "caught", ("wide: " if probe not in fault["probes"] else "") + what
         return "missed", ""
     finally:
-        with open(path, "w", encoding="utf-8") as f:
-            f.write(original)
+        write(path, original)
         os.remove(mark)
         os.remove(mark + ".orig")
 
@@ -148,14 +143,10 @@ def markdown(rows):
     for f, result, how, secs in rows:
         cells = [f["id"], f["layer"], f["sees"], result, how or "", f"{secs:.0f}"]
         lines.append("| " + " | ".join(c.replace("|", "\\|") for c in cells) + " |")
-    counts = {}
-    for _, result, _, _ in rows:
-        counts[result] = counts.get(result, 0) + 1
-    total = sum(r[3] for r in rows)
-    lines += ["", f"{len(rows)} faults: " + ", ".join(f"{n} {k}" for k, n in
-                                                         sorted(counts.items())) +
-              f"; {total / 60:.1f} minutes"]
-    return "\n".join(lines) + "\n"
+    results = [r[1] for r in rows]
+    counts = ", ".join(f"{results.count(k)} {k}" for k in sorted(set(results)))
+    minutes = sum(r[3] for r in rows) / 60
+    return "\n".join(lines + ["", f"{len(rows)} faults: {counts}; {minutes:.1f} minutes"]) + "\n"
 
 
 def main():
@@ -183,7 +174,7 @@ def main():
                        check=True, stdout=subprocess.DEVNULL)
     if opts.check_probes:
         probes = sorted({p for f in faults for p in f["probes"]})
-        if not build(opts.build, targets_of(probes))[0]:
+        if not build(opts.build, probes)[0]:
             sys.exit("the unplanted tree does not build")
         bad = [p for p in probes if probe_fails(opts.build, p)[0]]
         if bad:
@@ -198,8 +189,7 @@ def main():
         rows.append((fault, result, how, time.monotonic() - started))
         print(f"{fault['id']}: {result} {how} ({rows[-1][3]:.0f} s)", flush=True)
         if opts.markdown:
-            with open(opts.markdown, "w") as f:
-                f.write(markdown(rows))
+            write(opts.markdown, markdown(rows))
     print("\n" + markdown(rows))
     return 1 if any(r[1] in ("stale", "does-not-build", "bad-probe") for r in rows) else 0
 

@@ -1,11 +1,7 @@
-# What scripts/release makes: each archive unpacks to one folder with the program, its
-# data, the info file and licences/; the info file fits 80 columns of ASCII and states what
-# the files say; the licence files are those of what ldd and objdump find inside.
-#
-# The facts are found here again by other means than the release's: the version from
-# CMakeLists.txt, the C library from objdump over every ELF file, the desktop's packages
-# from apt-cache, what the programs contain from their symbol tables. Only which package
-# holds a file is asked of the release tool.
+# What scripts/release makes, its facts found again by other means than the release's (the
+# version from CMakeLists.txt, the C library from objdump, the desktop's packages from
+# apt-cache, what the programs contain from their symbol tables). Only which package holds a
+# file is asked of the release tool.
 import filecmp
 import os
 import re
@@ -70,10 +66,6 @@ def has(names, pattern):
     return any(re.fullmatch(pattern, name) for name in names)
 
 
-def source_package(path):
-    return run("dpkg-query", "-W", "-f=${source:Package}", package_of(path))
-
-
 def system_library(soname):
     # Where this machine has `soname`: where its loader finds it, or else where a package
     # put it (a library found through another's run path).
@@ -88,10 +80,6 @@ def system_library(soname):
     raise AssertionError(f"{soname} is not installed here")
 
 
-def needed(elf):
-    return re.findall(r"NEEDED\s+(\S+)", run("objdump", "-p", elf))
-
-
 def desktop_packages():
     with open(os.path.join(SOURCE_DIR, "tools", "release", "desktop-libraries")) as f:
         listed = [line.strip() for line in f if line.strip() and not line.startswith("#")]
@@ -102,22 +90,18 @@ def desktop_packages():
 
 @pytest.fixture(scope="module")
 def release(tmp_path_factory):
-    # The three archives unpacked: {archive: (names in it, comment, its one folder)}, the
-    # info file, the version.
+    # The three archives unpacked: {archive: (members, comment, its one folder)}, the info
+    # file, the version.
     with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
         version = re.search(r"project\(hopsasa VERSION (\S+)", f.read())[1]
     unpacked, archives = tmp_path_factory.mktemp("release"), {}
     for archive in (LINUX, WINDOWS, WEB):
         path, into = os.path.join(RELEASE_DIR, archive), unpacked / archive
-        if archive == LINUX:
-            with tarfile.open(path) as tar:
-                names, comment = tar.getnames(), ""
-                tar.extractall(into)
-        else:
-            with zipfile.ZipFile(path) as z:
-                names, comment = z.namelist(), z.comment.decode()
-                z.extractall(into)
-        archives[archive] = (names, comment, into / f"hopsasa-{version}")
+        with tarfile.open(path) if archive == LINUX else zipfile.ZipFile(path) as packed:
+            packed.extractall(into)
+            members = packed.getmembers() if archive == LINUX else packed.infolist()
+            comment = getattr(packed, "comment", b"").decode()
+        archives[archive] = (members, comment, into / f"hopsasa-{version}")
     with open(os.path.join(RELEASE_DIR, INFO), "rb") as f:
         return archives, f.read(), version
 
@@ -136,20 +120,24 @@ def test_each_archive_unpacks_to_one_folder_with_the_show(release):
              WEB: (["data", "files.txt", "hopsasa.css", "hopsasa.js", "hopsasa.wasm",
                     "index.html", INFO, "licences", "page.js"], "data", [])}
     for archive, (entries, data_folder, executables) in cases.items():
-        names, comment, top = archives[archive]
+        members, comment, top = archives[archive]
+        names = [m.name if archive == LINUX else m.filename for m in members]
         assert {n.split("/")[0] for n in names} == {top.name}, archive
         assert sorted(os.listdir(top)) == sorted(entries), archive
         for name in data:
             assert filecmp.cmp(DATA + "/" + name, top / data_folder / name, shallow=False), name
-        assert os.listdir(top / "licences"), archive
         assert all(os.access(top / name, os.X_OK) for name in executables), archive
         assert (top / INFO).read_bytes().replace(b"\r\n", b"\n") == info, archive
         assert archive == LINUX or version in comment, archive
+    # The Linux archive unpacks owned by root, whoever made it.
+    assert {(m.uid, m.gid, m.uname, m.gname) for m in archives[LINUX][0]} == {(0, 0, "", "")}
     # The page fetches the files files.txt names from data/.
     assert (archives[WEB][2] / "files.txt").read_text().split() == data
+    # Nothing of an earlier release stays (release.make leaves a video there first).
+    made = [LINUX, WINDOWS, WEB, INFO]
+    assert sorted(os.listdir(RELEASE_DIR)) == sorted(made + ["SHA256SUMS"])
     with open(os.path.join(RELEASE_DIR, "SHA256SUMS")) as f:
-        listed = sorted(line.split()[1] for line in f)
-    assert listed == sorted(n for n in os.listdir(RELEASE_DIR) if n != "SHA256SUMS")
+        assert sorted(line.split()[1] for line in f) == sorted(made)
     subprocess.run(["sha256sum", "--check", "--quiet", "SHA256SUMS"], cwd=RELEASE_DIR,
                    check=True)
 
@@ -184,7 +172,7 @@ def test_linux_licences_are_those_of_what_is_inside(release):
     # desktop package; each in lib/ is there for a reason.
     desktop, bundled, wanted = desktop_packages(), set(os.listdir(lib)), set()
     for elf in [program] + [lib / n for n in bundled]:
-        for soname in needed(elf):
+        for soname in re.findall(r"NEEDED\s+(\S+)", run("objdump", "-p", elf)):
             if soname in bundled:
                 wanted.add(soname)
             else:
@@ -194,7 +182,8 @@ def test_linux_licences_are_those_of_what_is_inside(release):
     assert wanted == bundled, "nothing in lib/ that nothing needs"
     for name in bundled:
         assert run("patchelf", "--print-rpath", lib / name).strip() == "$ORIGIN", name
-        inside.add(source_package(system_library(name)))
+        inside.add(run("dpkg-query", "-W", "-f=${source:Package}",
+                       package_of(system_library(name))))
     assert licences(top) == inside
 
 

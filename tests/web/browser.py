@@ -10,6 +10,7 @@ import functools
 import http.server
 import json
 import os
+import select
 import shutil
 import subprocess
 import tempfile
@@ -34,9 +35,10 @@ class ProtocolError(Exception):
 
 
 class Chromium:
-    # One headless Chromium with one page, its console and its protocol.
+    # One headless Chromium with one page, its console and its protocol. Messages are read
+    # as answers are waited for; the events among them are kept.
 
-    def __init__(self, extra_flags=()):
+    def __init__(self):
         self.profile = tempfile.mkdtemp(prefix="hopsasa-chromium-")
         to_browser_read, self._to_browser = os.pipe()
         self._from_browser, from_browser_write = os.pipe()
@@ -44,73 +46,51 @@ class Chromium:
         # as the ends may be above 9, which dash cannot name.
         script = f'exec "$0" "$@" 3<&{to_browser_read} 4>&{from_browser_write}'
         self.process = subprocess.Popen(
-            ["/bin/bash", "-c", script, CHROMIUM, *FLAGS, *extra_flags,
+            ["/bin/bash", "-c", script, CHROMIUM, *FLAGS,
              "--user-data-dir=" + self.profile, "about:blank"],
             pass_fds=(to_browser_read, from_browser_write),
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(to_browser_read)
         os.close(from_browser_write)
-
-        self._lock = threading.Condition()
-        self._next_id = 0
-        self._answers = {}
+        self._next_id, self._unread, self.session = 0, b"", None
         self.events = []
         self.console = []  # (type, text) in the order the page logged them
-        self._reader = threading.Thread(target=self._read, daemon=True)
-        self._reader.start()
-        self.session = None
-        target = self.send("Target.createTarget", {"url": "about:blank"}, session=None)
-        attached = self.send("Target.attachToTarget",
-                             {"targetId": target["targetId"], "flatten": True}, session=None)
-        self.session = attached["sessionId"]
+        target = self.send("Target.createTarget", {"url": "about:blank"})
+        self.session = self.send("Target.attachToTarget", {"targetId": target["targetId"],
+                                                           "flatten": True})["sessionId"]
         self.send("Runtime.enable")
         self.send("Page.enable")
 
-    def _read(self):
-        buffer = b""
-        with os.fdopen(self._from_browser, "rb", buffering=0) as pipe:
-            while True:
-                chunk = pipe.read(1 << 16)
-                if not chunk:
-                    break
-                buffer += chunk
-                *messages, buffer = buffer.split(b"\0")
-                for raw in messages:
-                    self._take(json.loads(raw))
-        with self._lock:
-            self._lock.notify_all()
+    def _receive(self, deadline, what):
+        # The next message; an event is also kept, a console call also in the console.
+        while b"\0" not in self._unread:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self._from_browser], [], [], left)[0]:
+                raise ProtocolError(f"{what}: nothing within the time")
+            chunk = os.read(self._from_browser, 1 << 16)
+            if not chunk:
+                raise ProtocolError(f"{what}: Chromium has closed its end")
+            self._unread += chunk
+        raw, self._unread = self._unread.split(b"\0", 1)
+        message = json.loads(raw)
+        if "id" not in message:
+            self.events.append(message)
+        if message.get("method") == "Runtime.consoleAPICalled":
+            params = message["params"]
+            self.console.append((params["type"], " ".join(
+                str(arg.get("value", arg.get("description", ""))) for arg in params["args"])))
+        return message
 
-    def _take(self, message):
-        with self._lock:
-            if "id" in message:
-                self._answers[message["id"]] = message
-            else:
-                self.events.append(message)
-                if message.get("method") == "Runtime.consoleAPICalled":
-                    params = message["params"]
-                    text = " ".join(str(arg.get("value", arg.get("description", "")))
-                                    for arg in params.get("args", []))
-                    self.console.append((params["type"], text))
-            self._lock.notify_all()
-
-    def send(self, method, params=None, session="page", timeout=30):
-        with self._lock:
-            self._next_id += 1
-            ident = self._next_id
-        message = {"id": ident, "method": method, "params": params or {}}
-        if session == "page":
+    def send(self, method, params=None, timeout=30, browser=False):
+        # The result of a command to the page (or to the browser, where `browser`).
+        self._next_id += 1
+        message = {"id": self._next_id, "method": method, "params": params or {}}
+        if self.session and not browser:
             message["sessionId"] = self.session
-        elif session:
-            message["sessionId"] = session
         os.write(self._to_browser, json.dumps(message).encode() + b"\0")
         deadline = time.monotonic() + timeout
-        with self._lock:
-            while ident not in self._answers:
-                left = deadline - time.monotonic()
-                if left <= 0 or not self._reader.is_alive():
-                    raise ProtocolError(f"{method}: no answer")
-                self._lock.wait(left)
-            answer = self._answers.pop(ident)
+        while (answer := self._receive(deadline, method)).get("id") != message["id"]:
+            pass
         if "error" in answer:
             raise ProtocolError(f"{method}: {answer['error']}")
         return answer.get("result", {})
@@ -118,19 +98,9 @@ class Chromium:
     def navigate(self, url, timeout=30):
         start = len(self.events)
         self.send("Page.navigate", {"url": url})
-        self.wait_for_event("Page.loadEventFired", timeout, after=start)
-
-    def wait_for_event(self, method, timeout, after=0):
         deadline = time.monotonic() + timeout
-        with self._lock:
-            while True:
-                for event in self.events[after:]:
-                    if event.get("method") == method:
-                        return event
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    raise ProtocolError(f"no {method} within {timeout} s")
-                self._lock.wait(left)
+        while not any(e.get("method") == "Page.loadEventFired" for e in self.events[start:]):
+            self._receive(deadline, url)
 
     def evaluate(self, expression, timeout=30):
         # The value of a JavaScript expression in the page; promises are waited for.
@@ -143,20 +113,18 @@ class Chromium:
     def wait_until(self, expression, timeout, step=0.1):
         # Polls the expression until it is true; its last value.
         deadline = time.monotonic() + timeout
-        while True:
-            value = self.evaluate(expression)
-            if value or time.monotonic() > deadline:
-                return value
+        while not (value := self.evaluate(expression)) and time.monotonic() < deadline:
             time.sleep(step)
+        return value
 
     def click(self, selector):
         # A real left click (a user gesture, as the browser counts them) at the middle of
         # the element.
-        box = self.evaluate(f"(() => {{ const r = document.querySelector({json.dumps(selector)})"
-                            ".getBoundingClientRect(); return [r.x + r.width / 2, "
-                            "r.y + r.height / 2]; })()")
+        x, y = self.evaluate(f"(() => {{ const r = document.querySelector({json.dumps(selector)})"
+                             ".getBoundingClientRect(); return [r.x + r.width / 2, "
+                             "r.y + r.height / 2]; })()")
         for kind in ("mousePressed", "mouseReleased"):
-            self.send("Input.dispatchMouseEvent", {"type": kind, "x": box[0], "y": box[1],
+            self.send("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y,
                                                    "button": "left", "clickCount": 1})
 
     def press(self, key, code=None, key_code=0):
@@ -166,7 +134,7 @@ class Chromium:
 
     def close(self):
         try:
-            self.send("Browser.close", session=None, timeout=5)
+            self.send("Browser.close", timeout=5, browser=True)
         except (ProtocolError, OSError):
             pass
         try:
@@ -174,10 +142,8 @@ class Chromium:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
-        try:
-            os.close(self._to_browser)
-        except OSError:
-            pass
+        os.close(self._to_browser)
+        os.close(self._from_browser)
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
@@ -193,8 +159,7 @@ class Server:
         handler = functools.partial(_QuietHandler, directory=folder)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}/"
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
 
     def close(self):
         self.httpd.shutdown()

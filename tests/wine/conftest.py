@@ -18,8 +18,10 @@ from harness import BUILD_DIR, Show  # noqa: E402
 
 class WinePrefix:
     # A fresh Wine prefix for the X server `server`; stop() ends its processes, removes it.
+    # The programs it starts are killed, if still running, when the test ends (`defer`).
 
-    def __init__(self, server):
+    def __init__(self, server, defer):
+        self.defer = defer
         self.folder = tempfile.mkdtemp(prefix="hopsasa-wine-")
         alsa = os.path.join(self.folder, "alsa-null.conf")
         with open(alsa, "w") as f:
@@ -45,8 +47,10 @@ class WinePrefix:
 
     def start(self, workdir, exe):
         # `exe` in `workdir`; its standard error is Wine's trace.
-        return WineShow(None, workdir, command=["wine", exe], split=True,
+        show = WineShow(None, workdir, command=["wine", exe], split=True,
                         extra_env=dict(self.env, WINEDEBUG="-all,+msgbox"))
+        self.defer(show.kill)
+        return show
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
@@ -66,7 +70,7 @@ def wine(xvfb, defer):
     # wine(width, height): an Xvfb of that size and a fresh prefix on it.
     def start(*size):
         server = xvfb(*size)
-        prefix = WinePrefix(server)
+        prefix = WinePrefix(server, defer)
         defer(prefix.stop)
         return server, prefix
     return start
