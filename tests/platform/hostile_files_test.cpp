@@ -1,11 +1,13 @@
-// Pictures made to break the decoders: the platform layer refuses them from their headers
-// instead of taking gigabytes, and decodes only PNG, JPEG and BMP, by content. The inputs
-// the fuzz targets found are replayed by scripts/fuzz (fuzz/regressions/), and the show's
-// own run on broken files is in tests/e2e/test_bad_files.py.
+// Files made to break the decoders: the platform layer refuses pictures from their headers
+// instead of taking gigabytes, decodes only PNG, JPEG and BMP, by content, and hands the
+// sound decoder an MP3's frames without its tags. The other inputs the fuzz targets found
+// are replayed by scripts/fuzz (fuzz/regressions/), and the show's own run on broken files
+// is in tests/e2e/test_bad_files.py.
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/image.h"
 #include "support/pictures.h"
 #include "support/show_test.h"
@@ -37,4 +39,20 @@ TEST(HostilePictures, AreRefusedAtOnceAndOnlyPngJpegAndBmpDecodeWhateverTheName)
         EXPECT_NE(image.load(dir.path(name).c_str()), 0) << name;
     for (const char* name : {"png.jpg", "bmp.png", "long.png"})
         EXPECT_EQ(image.load(dir.path(name).c_str()), 0) << name;
+}
+
+// Found by soundtrack_fuzz: SDL_mixer 2.6.2 copied an ID3v2 title frame with the size the
+// frame claims, and 2 GB crashed it. Only the frames after the tag reach the decoder.
+TEST(HostileSoundtrack, AnId3TagIsSkippedHoweverLongItsFramesClaimToBe) {
+    FreshAudioOutput audio;
+    TempDir dir;
+    std::vector<uint8_t> bytes = {'I', 'D', '3', 3,   0,    0,    0,    0,    0, 19,
+                                  'T', 'I', 'T', '2', 0x7f, 0xff, 0xff, 0xf0, 0, 0,
+                                  0,   'h', 'o', 'p', 's',  'a',  's',  'a',  0};
+    const std::vector<uint8_t> mp3 = readFile(kTestMp3);
+    bytes.insert(bytes.end(), mp3.begin(), mp3.end());
+    writeFile(dir.path("tagged.mp3"), bytes);
+    ASSERT_TRUE(platform::initAudioOutput(44100));
+    EXPECT_NE(platform::openAudioStream(dir.path("tagged.mp3").c_str()), 0u);
+    EXPECT_EQ(platform::audioErrorCode(), platform::kAudioOk);
 }
