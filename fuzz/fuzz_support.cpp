@@ -14,11 +14,13 @@ void swallowMessageBoxes() {
 }
 
 std::string writeInputFile(const std::string& name, const uint8_t* data, size_t size) {
-    // A private folder, in memory where /dev/shm exists, removed when the process ends.
-    static const std::string folder = [] {
-        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        pattern += "/hopsasa-fuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) {
+    // A private folder, in memory where /dev/shm exists, removed when the process ends:
+    // the removal is registered after the string is made, so it runs before the string goes.
+    static std::string folder;
+    if (folder.empty()) {
+        folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        folder += "/hopsasa-fuzz-XXXXXX";
+        if (!mkdtemp(folder.data())) {
             std::perror("fuzz: cannot make a temporary folder");
             std::abort();
         }
@@ -26,8 +28,7 @@ std::string writeInputFile(const std::string& name, const uint8_t* data, size_t 
             std::error_code ignored;
             std::filesystem::remove_all(folder, ignored);
         });
-        return pattern;
-    }();
+    }
     const std::string path = folder + "/" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file || (size > 0 && std::fwrite(data, 1, size, file) != size)) {
