@@ -13,10 +13,6 @@
 #include "gfx/texture.h"
 #include "platform/display.h"
 
-namespace {
-const char* const kNames[] = {"input.png", "input.jpg", "input.bmp", "input.tga"};
-}
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     swallowMessageBoxes();
     platform::useOffscreenDisplay({800, 600, 32});
@@ -34,8 +30,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
-    const char* name = kNames[data[0] % (sizeof kNames / sizeof kNames[0])];
-    std::string path = writeInputFile(name, data + 1, size - 1);
+    const char* const names[] = {"input.png", "input.jpg", "input.bmp", "input.tga"};
+    std::string path = writeInputFile(names[data[0] % 4], data + 1, size - 1);
     Texture texture;
     if (loadTexture(texture, path.c_str()) && (!texture.loaded || texture.id == 0))
         __builtin_trap();

@@ -30,27 +30,25 @@ DesktopLayout desktop(int width, int height, std::vector<CrtcLayout> crtcs) {
     return {width, height, width / 4, height / 4, crtcs};
 }
 
-// A plan in a line: "off" and the CRTCs switched off, "resize", "set" and the CRTCs given
-// their saved setting back (each checked against the saved one), by letter.
+// A plan in a line: "off" and each CRTC switched off, "resize", "set" and each CRTC given
+// its saved setting back (checked against the saved one), by letter.
 std::string describe(const platform::RestorePlan& plan, const DesktopLayout& saved) {
     const auto letter = [](uint64_t crtc) { return std::string(1, 'A' + (crtc - kCrtcA)); };
-    std::string line = plan.disable.empty() ? "" : "off";
+    const auto setting = [](const CrtcLayout& l) {
+        return std::tie(l.mode, l.x, l.y, l.rotation, l.outputs);
+    };
+    std::string line;
     for (uint64_t crtc : plan.disable)
-        line += " " + letter(crtc);
+        line += " off " + letter(crtc);
     line += plan.resizeScreen ? " resize" : "";
-    line += plan.reconfigure.empty() ? "" : " set";
     for (const CrtcLayout& layout : plan.reconfigure) {
-        line += " " + letter(layout.crtc);
-        const auto setting = [](const CrtcLayout& l) {
-            return std::tie(l.mode, l.x, l.y, l.rotation, l.outputs);
-        };
-        const auto wanted = std::find_if(saved.crtcs.begin(), saved.crtcs.end(),
-                                         [&](auto& c) { return c.crtc == layout.crtc; });
-        if (wanted == saved.crtcs.end() || setting(*wanted) != setting(layout))
-            line += "(not as saved)";
+        const auto as = std::find_if(saved.crtcs.begin(), saved.crtcs.end(),
+                                     [&](auto& c) { return c.crtc == layout.crtc; });
+        const bool asSaved = as != saved.crtcs.end() && setting(*as) == setting(layout);
+        line += " set " + letter(layout.crtc) + (asSaved ? "" : "(not as saved)");
     }
     EXPECT_EQ(plan.empty(), line.empty());
-    return line.empty() || line[0] != ' ' ? line : line.substr(1);
+    return line.empty() ? line : line.substr(1);
 }
 
 }  // namespace
@@ -84,8 +82,6 @@ TEST(DisplayGuard, PutsBackOnlyWhatDiffersInAnOrderXRandRAccepts) {
          desktop(1024, 768, {crtc(kCrtcA, kMode1024, 1024, 768, 0, 0, {kOutputB, kOutputA})}), ""},
         {"a larger mode: off before the screen can shrink", saved,
          desktop(1280, 1024, {crtc(kCrtcA, kMode1280, 1280, 1024)}), "off A resize set A"},
-        {"a head switched on later that fits is kept", saved,
-         desktop(1024, 768, {small, crtc(kCrtcB, kMode800, 800, 600, 0, 0, {kOutputB})}), "set A"},
         {"a head switched on later that reaches exactly to the saved size is kept", saved,
          desktop(1280, 1024, {small, crtc(kCrtcB, kMode800, 800, 600, 224, 168, {kOutputB})}),
          "resize set A"},
@@ -94,7 +90,7 @@ TEST(DisplayGuard, PutsBackOnlyWhatDiffersInAnOrderXRandRAccepts) {
          "off B resize set A"},
         {"one of two heads switched", twoHeads,
          desktop(1824, 768, {small, crtc(kCrtcB, kMode1024, 1024, 768, 800, 0, {kOutputB})}),
-         "resize set A B"},
+         "resize set A set B"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(describe(platform::planRestore(c.saved, c.now), c.saved), c.plan) << c.what;

@@ -6,107 +6,53 @@
 #include "platform/picture_file.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/image.h"
 #include "support/show_test.h"
 
-namespace {
-
-// Every channel of every pixel differs from its neighbours', so that a swapped channel, a
-// row out of place or a wrong filter shows.
-std::vector<uint8_t> rgbPicture(int width, int height) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    uint32_t state = 12345;
-    for (size_t i = 0; i < rgb.size(); ++i) {
-        state = state * 1103515245u + 12345u;
-        rgb[i] = static_cast<uint8_t>((i % 3) * 80 + (i / 3) % 7 * 20 + (state >> 24) % 5);
-    }
-    return rgb;
-}
-
-// The same picture as OpenGL reads back GL_BGRA: blue, green, red, a fourth byte, rows
-// bottom first.
-std::vector<uint8_t> bgrxBottomUp(const std::vector<uint8_t>& rgb, int width, int height) {
-    std::vector<uint8_t> bgrx(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const uint8_t* from = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-            uint8_t* to = &bgrx[(static_cast<size_t>(height - 1 - y) * width + x) * 4];
-            to[0] = from[2];
-            to[1] = from[1];
-            to[2] = from[0];
-            to[3] = static_cast<uint8_t>(x + y);  // never written
-        }
-    }
-    return bgrx;
-}
-
-// The decoded picture as RGB rows, top first.
-std::vector<uint8_t> decodeRgb(const std::string& path, int& width, int& height) {
-    platform::DecodedImage image;
-    if (image.load(path.c_str()) != 0 || image.bitsPerPixel() != 24)
-        return {};
-    width = image.width();
-    height = image.height();
-    std::vector<uint8_t> rgb;
-    const uint8_t* row = image.topRow();
-    for (int y = 0; y < height; ++y, row += image.pitch()) {
-        for (int x = 0; x < width; ++x)
-            rgb.insert(rgb.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
-    }
-    return rgb;
-}
-
-}  // namespace
-
-TEST(PngWriter, TheDecoderGetsBackThePixelsGivenInEitherLayout) {
+TEST(PngWriter, TheDecoderGetsBackThePixelsGivenInEitherLayoutAndFailuresAreReported) {
     TempDir dir;
+    const std::string path = dir.path("picture.png");
     platform::PngWriter writer;
-    struct Case {
-        int width;
-        int height;
-        bool asReadBack;  // BGRX rows bottom first, as the capture hands them over
-    };
-    // Odd widths (rows that are no multiple of four bytes), a single pixel, a single row,
-    // the capture's own frame size; one writer for all, sizes going up and down.
-    for (const Case& c :
-         {Case{37, 23, false}, Case{37, 23, true}, Case{1, 1, false}, Case{1, 1, true},
-          Case{257, 1, true}, Case{800, 600, true}, Case{3, 5, true}}) {
-        SCOPED_TRACE(testing::Message()
-                     << c.width << "x" << c.height << (c.asReadBack ? " read back" : " rgb"));
-        const std::vector<uint8_t> rgb = rgbPicture(c.width, c.height);
-        const std::vector<uint8_t> bgrx = bgrxBottomUp(rgb, c.width, c.height);
-        platform::PixelRows rows{rgb.data(), c.width * 3, c.width, c.height,
-                                 platform::PixelOrder::rgb};
-        if (c.asReadBack) {
-            const ptrdiff_t pitch = ptrdiff_t{c.width} * 4;
-            rows = {bgrx.data() + (c.height - 1) * pitch, -pitch, c.width, c.height,
-                    platform::PixelOrder::bgrx};
+    // Odd widths (rows that are no multiple of four bytes), a single pixel, the capture's
+    // own frame size; one writer for all, sizes going up and down. Read back: BGRX rows
+    // bottom first, as OpenGL hands them to the capture.
+    const std::tuple<int, int, bool> cases[] = {
+        {37, 23, false}, {37, 23, true}, {1, 1, true}, {800, 600, true}, {3, 5, false}};
+    for (auto [width, height, readBack] : cases) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height << " read back " << readBack);
+        // Every channel of every pixel differs from its neighbours', so that a swapped
+        // channel, a row out of place or a wrong filter shows.
+        std::vector<uint8_t> rgb(size_t(width) * height * 3), bgrx(size_t(width) * height * 4);
+        for (size_t i = 0; i < rgb.size(); ++i) {
+            rgb[i] = static_cast<uint8_t>(i % 3 * 80 + i / 3 % 7 * 20 + (i * 2654435761u >> 29));
+            const size_t x = i / 3 % width, y = i / 3 / width;
+            bgrx[((height - 1 - y) * width + x) * 4 + 2 - i % 3] = rgb[i];
+            bgrx[((height - 1 - y) * width + x) * 4 + 3] = static_cast<uint8_t>(x + y);
         }
-        const std::string path = dir.path("picture.png");
-        ASSERT_TRUE(writer.write(path.c_str(), rows));
-        int width = 0;
-        int height = 0;
-        const std::vector<uint8_t> decoded = decodeRgb(path, width, height);
-        EXPECT_EQ(width, c.width);
-        EXPECT_EQ(height, c.height);
-        EXPECT_TRUE(decoded == rgb) << "pixels differ";
-
-        // The same pixels give the same bytes, from a writer that has written other
-        // pictures before and from a fresh one alike.
-        const std::string again = dir.path("again.png");
-        ASSERT_TRUE(platform::writePngRgb(again.c_str(), c.width, c.height, rgb.data()));
-        EXPECT_TRUE(readFile(again) == readFile(path));
+        const ptrdiff_t pitch = ptrdiff_t{width} * 4;
+        ASSERT_TRUE(writer.write(
+            path.c_str(), readBack ? platform::PixelRows{bgrx.data() + (height - 1) * pitch, -pitch,
+                                                         width, height, platform::PixelOrder::bgrx}
+                                   : platform::PixelRows{rgb.data(), width * 3, width, height,
+                                                         platform::PixelOrder::rgb}));
+        platform::DecodedImage image;
+        ASSERT_EQ(image.load(path.c_str()), 0);
+        ASSERT_EQ(std::tuple(image.width(), image.height(), image.bitsPerPixel()),
+                  std::tuple(width, height, 24));
+        int wrong = 0;
+        for (size_t i = 0; i < rgb.size(); ++i) {
+            const uint8_t* row = image.topRow() + i / 3 / width * image.pitch();
+            wrong += row[i / 3 % width * 3 + 2 - i % 3] != rgb[i];
+        }
+        EXPECT_EQ(wrong, 0);
     }
-}
-
-TEST(PngWriter, AFileThatCannotBeWrittenIsAFailure) {
-    TempDir dir;
-    const std::vector<uint8_t> rgb = rgbPicture(4, 4);
-    EXPECT_FALSE(platform::writePngRgb(dir.path("no/such/folder.png").c_str(), 4, 4, rgb.data()));
-    EXPECT_FALSE(platform::writePngRgb(dir.root().c_str(), 4, 4, rgb.data()));
-    EXPECT_FALSE(platform::writePngRgb(dir.path("empty.png").c_str(), 0, 4, rgb.data()));
+    const std::vector<uint8_t> rgb(4 * 4 * 3);
+    for (const std::string& bad : {dir.path("no/such/folder.png"), dir.root()})
+        EXPECT_FALSE(platform::writePngRgb(bad.c_str(), 4, 4, rgb.data())) << bad;
+    EXPECT_FALSE(platform::writePngRgb(path.c_str(), 0, 4, rgb.data())) << "no pixels";
 }
 
 #endif
