@@ -68,7 +68,9 @@ Rgba colorOf(ShowPicture picture) {
     return {};
 }
 
-void writeShowFiles(const std::string& dir) {
+// Writes every picture, each a solid colour of a size of its own, and a short soundtrack
+// into `dir`.
+static void writeShowFiles(const std::string& dir) {
     const auto write = [&dir](const char* file, int width, int height, Rgba color) {
         const std::string path = dir + "/" + file;
         if (path.ends_with(".jpg")) {
@@ -82,12 +84,6 @@ void writeShowFiles(const std::string& dir) {
         write(fileOf(look.picture), look.width, look.height, look.color);
     write(kBlobPicture, 16, 16, kWhite);
     std::filesystem::copy_file(kTestMp3, dir + "/" + kMusicFile);
-}
-
-void TimelineTest::TearDown() {
-    show.reset();
-    inFolder.reset();
-    ShowTest::TearDown();
 }
 
 void TimelineTest::startShow(int framesPerSecond, int64_t frequency) {

@@ -16,10 +16,6 @@ const char* fileOf(ShowPicture picture);
 
 Rgba colorOf(ShowPicture picture);
 
-// Writes every picture, each a solid colour of a size of its own, and a short soundtrack
-// into `dir`.
-void writeShowFiles(const std::string& dir);
-
 // What a pixel shows: one of the show's pictures, or a colour no picture has.
 struct Sight {
     Sight(ShowPicture picture) : picture(picture) {}
@@ -30,8 +26,6 @@ struct Sight {
 
 class TimelineTest : public ShowTest {
   protected:
-    void TearDown() override;
-
     // Start-up in a folder of test pictures (written on the first call), on a counter of
     // `frequency` ticks a second (0: one tick a frame), and the music started. Each call
     // starts a new show.
@@ -51,6 +45,7 @@ class TimelineTest : public ShowTest {
     // Whether the pixel shows what is expected there.
     ::testing::AssertionResult shows(int x, int y, Sight sight);
 
+    // Destroyed in reverse order: the show first, then the working folder, then its files.
     TempDir dir;
     std::unique_ptr<InFolder> inFolder;
     int fps = 60;
