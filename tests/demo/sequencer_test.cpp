@@ -1,35 +1,31 @@
-// The whole timeline: how many frames each scene lasts, a seek drawing what playing draws,
-// and start-up's messages in order with pictures missing.
+// The whole timeline: how many frames each scene lasts, the spectrum read on every frame,
+// and a seek drawing what playing draws.
 #include <algorithm>
 #include <array>
-#include <cstddef>
 #include <vector>
 
-#include "demo/assets.h"
 #include "demo/show.h"
-#include "gfx/gl_window.h"
+#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
-#include "platform/gl.h"
 #include "support/timeline.h"
-
-#ifndef GL_TEXTURE_MAX_LEVEL
-#define GL_TEXTURE_MAX_LEVEL 0x813D
-#endif
 
 namespace {
 
-// A counter whose frequency is no multiple of the frame rates: frames fall between ticks,
-// as they do when the show replays at the system counter's frequency.
-constexpr int64_t kOddFrequency = 1000;
-
 class WholeShowTest : public TimelineTest, public ::testing::WithParamInterface<int> {};
+
+// Counts the spectrum readings that reached the open stream.
+void countSpectrumReadings(platform::AudioCall call, platform::AudioStream, int error, void* n) {
+    *static_cast<int64_t*>(n) += call == platform::AudioCall::spectrum && error == 0 ? 1 : 0;
+}
 
 }  // namespace
 
 TEST_P(WholeShowTest, ScenesEndOnTheFirstFrameAfterTheirLengthAndASeekDrawsWhatPlayingDraws) {
     const int64_t presented = platform::framesPresented(window->hDC);
-    startShow(GetParam(), {}, kOddFrequency);
+    // A counter whose frequency is no multiple of the frame rates: frames fall between
+    // ticks, as they do when the show replays at the system counter's frequency.
+    startShow(GetParam(), 1000);
     EXPECT_EQ(platform::framesPresented(window->hDC) - presented, 1)
         << "the loading picture is presented once, before the scenes";
 
@@ -46,6 +42,8 @@ TEST_P(WholeShowTest, ScenesEndOnTheFirstFrameAfterTheirLengthAndASeekDrawsWhatP
 
     std::array<int, kSceneCount> frames{};
     std::vector<std::vector<uint8_t>> played;
+    int64_t readings = 0;
+    platform::setAudioCallObserver(countSpectrumReadings, &readings);
     for (int64_t k = 0; !show->finished(); ++k) {
         ++frames[show->sceneIndex];
         platform::setManualCounter(times.tick(k));
@@ -53,6 +51,8 @@ TEST_P(WholeShowTest, ScenesEndOnTheFirstFrameAfterTheirLengthAndASeekDrawsWhatP
         if (std::find(moments.begin(), moments.end(), k) != moments.end())
             played.push_back(readScreen());
     }
+    platform::setAudioCallObserver(nullptr, nullptr);
+    EXPECT_EQ(readings, first) << "the spectrum offered to the scenes is read every frame";
     for (int scene = 0; scene < kSceneCount; ++scene) {
         // Frame n is drawn at n / fps; a length of L s ends on frame L * fps + 1.
         const int length = static_cast<int>(kScenes[scene]->length);
@@ -72,65 +72,3 @@ TEST_P(WholeShowTest, ScenesEndOnTheFirstFrameAfterTheirLengthAndASeekDrawsWhatP
 }
 
 INSTANTIATE_TEST_SUITE_P(FrameRates, WholeShowTest, ::testing::Values(7, 60));
-
-TEST_F(TimelineTest, MissingFilesAreEachReportedAtTheirTurnAndTheShowRunsOn) {
-    // Every third sprite, the first and the last of the table among them, go through the
-    // decoding threads; the loading picture and the blob are loaded by the main thread
-    // before and after them.
-    std::vector<std::string> missing = {kLoadingPicture, kMusicFile, kBlobPicture};
-    for (int i = 0; i < kSpriteAssetCount; i += 3)
-        missing.push_back(kSpriteAssets[i].file);
-    missing.push_back(kSpriteAssets[kSpriteAssetCount - 1].file);
-    startShow(10, missing);
-
-    const auto refused = [](const std::string& file) {
-        return "Texture load: Can't load the texture in file '" + file + "' for some reason.";
-    };
-    std::vector<std::string> expected = {refused(kLoadingPicture), "BASS error: File not found?\n"};
-    for (const SpriteAsset& asset : kSpriteAssets) {
-        if (std::find(missing.begin(), missing.end(), asset.file) != missing.end())
-            expected.push_back(refused(asset.file));
-    }
-    expected.push_back(refused(kBlobPicture));
-    expected.push_back("BASS error: Can't play the stream\n");
-    // Each BASS message is followed by one with the error code.
-    std::vector<std::string> texts = sink.texts();
-    for (size_t i = 0; i < texts.size(); ++i) {
-        if (texts[i].starts_with("BASS Error!\nErrorcode: "))
-            texts.erase(texts.begin() + static_cast<ptrdiff_t>(i--));
-    }
-    EXPECT_EQ(texts, expected);
-    EXPECT_EQ(sink.boxes.size(), expected.size() + 2);
-
-    // Each sprite holds its own picture (its own colour and size), or nothing where it is
-    // missing.
-    for (const SpriteAsset& asset : kSpriteAssets) {
-        SCOPED_TRACE(asset.file);
-        const Sprite& sprite = *((*show).*asset.sprite);
-        if (std::find(missing.begin(), missing.end(), asset.file) != missing.end()) {
-            EXPECT_FALSE(sprite.loaded);
-            EXPECT_EQ(sprite.id, 0u);
-            EXPECT_EQ(sprite.width, 0);
-            continue;
-        }
-        ASSERT_TRUE(sprite.loaded);
-        const auto test = std::find_if(testPictures().begin(), testPictures().end(),
-                                       [&](const TestPicture& p) { return p.file == asset.file; });
-        EXPECT_EQ(sprite.width, test->width);
-        // The last mipmap level is one texel of the picture's colour.
-        glBindTexture(GL_TEXTURE_2D, sprite.id);
-        GLint last = 0;
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, &last);
-        uint8_t c[4] = {};
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, last, GL_RGBA, GL_UNSIGNED_BYTE, c);
-        EXPECT_TRUE((Rgba{c[0], c[1], c[2], c[3]}.closeTo(test->color, 8)));
-    }
-
-    const size_t boxes = sink.boxes.size();
-    while (!show->finished()) {
-        show->renderFrame();
-        platform::advanceManualCounter(1);
-    }
-    EXPECT_EQ(sink.boxes.size(), boxes) << "no further message while the scenes run";
-}

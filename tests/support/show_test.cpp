@@ -7,17 +7,18 @@
 #include <ostream>
 #include <random>
 
-#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/gl.h"
 
 MessageSink::MessageSink() {
-    platform::setMessageBoxSink(record, this);
-}
-
-MessageSink::~MessageSink() {
-    platform::setMessageBoxSink(nullptr, nullptr);
+    platform::setMessageBoxSink(
+        [](const platform::MessageBoxRequest& request, void* sink) {
+            static_cast<MessageSink*>(sink)->boxes.push_back(
+                {request.owner, request.text, request.title, request.icon});
+            return platform::kMessageBoxOk;
+        },
+        this);
 }
 
 std::vector<std::string> MessageSink::texts() const {
@@ -27,22 +28,8 @@ std::vector<std::string> MessageSink::texts() const {
     return result;
 }
 
-int MessageSink::record(const platform::MessageBoxRequest& request, void* user) {
-    static_cast<MessageSink*>(user)->boxes.push_back(
-        {request.owner, request.text, request.title, request.icon});
-    return platform::kMessageBoxOk;
-}
-
-FreshAudioOutput::FreshAudioOutput() {
-    platform::closeAudioOutput();
-}
-
-FreshAudioOutput::~FreshAudioOutput() {
-    platform::closeAudioOutput();
-}
-
 void useManualClock() {
-    platform::useManualCounter(kTicksPerSecond, kTwelveDays);
+    platform::useManualCounter(kTicksPerSecond, 12LL * 24 * 3600 * kTicksPerSecond);
 }
 
 void advanceClock(double seconds) {
@@ -165,10 +152,6 @@ TempDir::~TempDir() {
 
 InFolder::InFolder(const std::string& path) : previous_(std::filesystem::current_path().string()) {
     std::filesystem::current_path(path);
-}
-
-InFolder::~InFolder() {
-    std::filesystem::current_path(previous_);
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

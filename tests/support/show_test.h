@@ -6,10 +6,12 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "gfx/gl_window.h"
+#include "platform/audio.h"
 #include "platform/display.h"
 #include "platform/gl.h"
 #include "platform/message_box.h"
@@ -25,24 +27,19 @@ struct RecordedBox {
 };
 
 // Records every message box while it lives, instead of showing it.
-class MessageSink {
-  public:
+struct MessageSink {
     MessageSink();
-    ~MessageSink();
+    ~MessageSink() { platform::setMessageBoxSink(nullptr, nullptr); }
     MessageSink(const MessageSink&) = delete;
     MessageSink& operator=(const MessageSink&) = delete;
 
     std::vector<RecordedBox> boxes;
     std::vector<std::string> texts() const;
-
-  private:
-    static int record(const platform::MessageBoxRequest& request, void* user);
 };
 
 // The manual counter ticks in nanoseconds and starts twelve days after its origin, where
 // single-precision seconds would already be coarse.
 constexpr int64_t kTicksPerSecond = 1'000'000'000;
-constexpr int64_t kTwelveDays = 12LL * 24 * 3600 * kTicksPerSecond;
 void useManualClock();
 void advanceClock(double seconds);
 
@@ -78,8 +75,8 @@ struct DrawState {
 // The audio output as a new process finds it, for the length of a test: closed when the
 // test starts, and closed again, with whatever the test opened, when it ends.
 struct FreshAudioOutput {
-    FreshAudioOutput();
-    ~FreshAudioOutput();
+    FreshAudioOutput() { platform::closeAudioOutput(); }
+    ~FreshAudioOutput() { platform::closeAudioOutput(); }
     FreshAudioOutput(const FreshAudioOutput&) = delete;
     FreshAudioOutput& operator=(const FreshAudioOutput&) = delete;
 };
@@ -117,7 +114,7 @@ class TempDir {
 class InFolder {
   public:
     explicit InFolder(const std::string& path);
-    ~InFolder();
+    ~InFolder() { std::filesystem::current_path(previous_); }
     InFolder(const InFolder&) = delete;
     InFolder& operator=(const InFolder&) = delete;
 

@@ -1,6 +1,5 @@
 #include "support/timeline.h"
 
-#include <algorithm>
 #include <filesystem>
 
 #include "demo/assets.h"
@@ -49,9 +48,6 @@ const Look kLooks[] = {
     {&Show::sprKrabbeSnakk2, 120, 80, {150, 150, 150, 255}},
     {&Show::sprCredits, 32, 32, {90, 200, 90, 255}},
 };
-const TestPicture kLoading = {kLoadingPicture, 100, 50, {40, 80, 120, 255}};
-const TestPicture kBlob = {kBlobPicture, 16, 16, {255, 255, 255, 255}};
-
 }  // namespace
 
 const char* fileOf(ShowPicture picture) {
@@ -63,17 +59,6 @@ const char* fileOf(ShowPicture picture) {
     return "";
 }
 
-const std::vector<TestPicture>& testPictures() {
-    static const std::vector<TestPicture> pictures = [] {
-        std::vector<TestPicture> all = {kLoading};
-        for (const Look& look : kLooks)
-            all.push_back({fileOf(look.picture), look.width, look.height, look.color});
-        all.push_back(kBlob);
-        return all;
-    }();
-    return pictures;
-}
-
 Rgba colorOf(ShowPicture picture) {
     for (const Look& look : kLooks) {
         if (look.picture == picture)
@@ -83,35 +68,29 @@ Rgba colorOf(ShowPicture picture) {
     return {};
 }
 
-void writeShowFiles(const std::string& dir, const std::vector<std::string>& missing) {
-    for (const TestPicture& p : testPictures()) {
-        if (std::find(missing.begin(), missing.end(), p.file) != missing.end()) {
-            continue;
-        }
-        const std::string path = dir + "/" + p.file;
+// Writes every picture, each a solid colour of a size of its own, and a short soundtrack
+// into `dir`.
+static void writeShowFiles(const std::string& dir) {
+    const auto write = [&dir](const char* file, int width, int height, Rgba color) {
+        const std::string path = dir + "/" + file;
         if (path.ends_with(".jpg")) {
-            writeSolidJpeg(path, p.width, p.height, p.color);
+            writeSolidJpeg(path, width, height, color);
         } else {
-            writeSolidPng(path, p.width, p.height, p.color);
+            writeSolidPng(path, width, height, color);
         }
-    }
-    if (std::find(missing.begin(), missing.end(), kMusicFile) == missing.end()) {
-        std::filesystem::copy_file(kTestMp3, dir + "/" + kMusicFile);
-    }
+    };
+    write(kLoadingPicture, 100, 50, {40, 80, 120, 255});
+    for (const Look& look : kLooks)
+        write(fileOf(look.picture), look.width, look.height, look.color);
+    write(kBlobPicture, 16, 16, kWhite);
+    std::filesystem::copy_file(kTestMp3, dir + "/" + kMusicFile);
 }
 
-void TimelineTest::TearDown() {
-    show.reset();
-    inFolder.reset();
-    ShowTest::TearDown();
-}
-
-void TimelineTest::startShow(int framesPerSecond, const std::vector<std::string>& missing,
-                             int64_t frequency) {
+void TimelineTest::startShow(int framesPerSecond, int64_t frequency) {
     fps = framesPerSecond;
     times = {0, frequency ? frequency : fps, fps};
     if (!inFolder) {
-        writeShowFiles(dir.root(), missing);
+        writeShowFiles(dir.root());
         inFolder = std::make_unique<InFolder>(dir.root());
     }
     show.reset();
@@ -126,6 +105,8 @@ void TimelineTest::enterScene(int scene) {
         sceneFirst += sceneFrames(*kScenes[s], fps);
     show->seek(sceneFirst, times);
     ASSERT_EQ(show->sceneIndex, scene);
+    // Only the frames of the scene it lands in are replayed: none before its first frame.
+    EXPECT_EQ(show->scenes.titleCard.card.picture, nullptr) << "the title card was replayed";
     show->renderFrame();
     sceneFrame = 0;
 }
@@ -143,17 +124,13 @@ double TimelineTest::sceneTime() const {
     return static_cast<double>(ticks) / static_cast<double>(times.frequency);
 }
 
-::testing::AssertionResult TimelineTest::showsColor(int x, int y, Rgba color) {
-    Rgba seen = pixelAt(x, y);
-    if (seen.closeTo(color, 8))
+::testing::AssertionResult TimelineTest::shows(int x, int y, Sight sight) {
+    const Rgba expected = sight.picture ? colorOf(sight.picture) : sight.color;
+    const Rgba seen = pixelAt(x, y);
+    if (seen.closeTo(expected, 8))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << seen
-                                         << ", not " << color << " at scene time " << sceneTime();
-}
-
-::testing::AssertionResult TimelineTest::shows(int x, int y, ShowPicture picture) {
-    auto result = showsColor(x, y, colorOf(picture));
-    if (!result)
-        result << " (" << fileOf(picture) << ")";
-    return result;
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << ", " << y << ") is " << seen << ", not " << expected << " ("
+           << (sight.picture ? fileOf(sight.picture) : "no picture") << ") at scene time "
+           << sceneTime();
 }

@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "demo/show.h"
 #include "support/show_test.h"
@@ -15,27 +14,22 @@ using ShowPicture = std::unique_ptr<Sprite> Show::*;
 // The file of a picture, from the show's asset table.
 const char* fileOf(ShowPicture picture);
 
-// Every file of the test show as written, and the solid colour a picture is drawn in.
-struct TestPicture {
-    const char* file;
-    int width;
-    int height;
-    Rgba color;
-};
-const std::vector<TestPicture>& testPictures();
 Rgba colorOf(ShowPicture picture);
 
-// Writes every picture but the `missing` ones, and a short soundtrack, into `dir`.
-void writeShowFiles(const std::string& dir, const std::vector<std::string>& missing = {});
+// What a pixel shows: one of the show's pictures, or a colour no picture has.
+struct Sight {
+    Sight(ShowPicture picture) : picture(picture) {}
+    Sight(Rgba color) : color(color) {}
+    ShowPicture picture = nullptr;
+    Rgba color;
+};
 
 class TimelineTest : public ShowTest {
   protected:
-    void TearDown() override;
-
-    // Start-up in a folder of test pictures (written on the first call, without the
-    // `missing` ones), on a counter of `frequency` ticks a second (0: one tick a frame), and
-    // the music started. Each call starts a new show.
-    void startShow(int fps, const std::vector<std::string>& missing = {}, int64_t frequency = 0);
+    // Start-up in a folder of test pictures (written on the first call), on a counter of
+    // `frequency` ticks a second (0: one tick a frame), and the music started. Each call
+    // starts a new show.
+    void startShow(int fps, int64_t frequency = 0);
 
     // Brings the show to the first frame of `scene` and draws it.
     void enterScene(int scene);
@@ -48,10 +42,10 @@ class TimelineTest : public ShowTest {
     // The scene time of the frame drawn last, as the counter gives it.
     double sceneTime() const;
 
-    // Whether the pixel shows the picture's colour.
-    ::testing::AssertionResult shows(int x, int y, ShowPicture picture);
-    ::testing::AssertionResult showsColor(int x, int y, Rgba color);
+    // Whether the pixel shows what is expected there.
+    ::testing::AssertionResult shows(int x, int y, Sight sight);
 
+    // Destroyed in reverse order: the show first, then the working folder, then its files.
     TempDir dir;
     std::unique_ptr<InFolder> inFolder;
     int fps = 60;
