@@ -122,6 +122,16 @@ def wait_for(condition, timeout, step=0.05):
         time.sleep(step)
 
 
+def read_trace(path):
+    # The show's trace: a list of (event, CLOCK_MONOTONIC seconds) in order of writing.
+    events = []
+    with open(path) as trace:
+        for line in trace:
+            name, seconds = line.split()
+            events.append((name, float(seconds)))
+    return events
+
+
 class Xvfb:
     # An X server with one screen, on a display number it picks itself.
 
