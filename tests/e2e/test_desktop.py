@@ -15,7 +15,8 @@ import signal
 import time
 
 import pytest
-from harness import ASAN_OPTIONS, BUILD_DIR, Show, Xorg, show_list, wait_for, write_test_show
+from harness import (ASAN_OPTIONS, BUILD_DIR, Show, Xorg, children, gone, show_list, state,
+                     wait_for, write_test_show)
 
 EXTRA_THREAD = os.path.join(BUILD_DIR, "tests", "e2e", "libhopsasa-extra-thread.so")
 DESKTOP, SHOW_MODE = ("1024x768", "1024x768"), ("800x600", "800x600")
@@ -23,34 +24,6 @@ DESKTOP, SHOW_MODE = ("1024x768", "1024x768"), ("800x600", "800x600")
 # hang-up; and the stops of background reads and writes.
 TERMINAL_SIGNALS = (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP, signal.SIGTERM,
                     signal.SIGTSTP, signal.SIGTTIN, signal.SIGTTOU)
-
-
-def state(pid):
-    # The state letter of /proc/PID/stat; None once the process is gone.
-    try:
-        with open(f"/proc/{pid}/stat") as stat:
-            return stat.read().rsplit(")", 1)[1].split()[0]
-    except OSError:
-        return None
-
-
-def gone(pid):
-    return state(pid) in (None, "Z")
-
-
-def children(pid):
-    # (pid, name) of each living child of the process.
-    found = []
-    for entry in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{entry}/stat") as stat:
-                text = stat.read()
-        except OSError:
-            continue
-        fields = text.rsplit(")", 1)[1].split()
-        if int(fields[1]) == pid and fields[0] != "Z":
-            found.append((int(entry), text[text.index("(") + 1:text.rindex(")")]))
-    return found
 
 
 @pytest.fixture

@@ -65,15 +65,12 @@ def test_a_later_start_goes_on_from_the_next_frame_on_its_clock(colour_show, tmp
     assert min(lates) < 0.012, "the show runs a frame behind the moment it was given"
 
 
+# The moment's own checks are the capture's table too; here, the show's wording of them.
 @pytest.mark.parametrize("args, message", [
     (["--from", "-2"], "--from takes seconds from 0 to 72.250 (the show's last frame at 60"),
     (["--from", "72.266"], "to 72.250 (the show's last frame at 60 frames a second), not 72.266"),
-    (["--from", "9" * 26], "not '" + "9" * 26 + "'"),
     (["--from", "-3." + "0" * 1000], "not '-3.0"),
-    (["--from", ""], "not ''"),
     (["extra"], "stray argument 'extra'"),
-    (["--from", "ten"], "not 'ten'"),
-    (["--from", "500"], "that is past the end"),
     (["--from"], "--from needs a value"),
     (["--speed", "2"], "unknown option '--speed'"),
     (["--help"], None)])
