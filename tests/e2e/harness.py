@@ -340,9 +340,10 @@ class Xorg(Xvfb):
 
 class Show:
     # A program (the show by default) with its standard output and error collected
-    # together, or standard error apart with `split`.
+    # together, or standard error apart with `split`; `popen` goes on to subprocess.Popen.
 
-    def __init__(self, server, workdir, extra_env=None, args=(), command=None, split=False):
+    def __init__(self, server, workdir, extra_env=None, args=(), command=None, split=False,
+                 **popen):
         env = dict(server.env if server else os.environ, SDL_AUDIODRIVER="dummy",
                    ASAN_OPTIONS=ASAN_OPTIONS)
         if not server:
@@ -352,7 +353,8 @@ class Show:
         self.output, self.errors = tempfile.TemporaryFile("w+"), tempfile.TemporaryFile("w+")
         self.process = subprocess.Popen(command or [PROGRAM, *args], cwd=workdir, env=env,
                                         stdout=self.output,
-                                        stderr=self.errors if split else subprocess.STDOUT)
+                                        stderr=self.errors if split else subprocess.STDOUT,
+                                        **popen)
 
     def wait(self, timeout):
         # The exit status, or None if it still runs after `timeout` seconds.

@@ -15,7 +15,7 @@ import signal
 import time
 
 import pytest
-from harness import (ASAN_OPTIONS, BUILD_DIR, Show, Xorg, children, gone, show_list, state,
+from harness import (ASAN_OPTIONS, BUILD_DIR, Xorg, children, gone, show_list, state,
                      wait_for, write_test_show)
 
 EXTRA_THREAD = os.path.join(BUILD_DIR, "tests", "e2e", "libhopsasa-extra-thread.so")
@@ -26,11 +26,18 @@ TERMINAL_SIGNALS = (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP, signal.SIGTERM
                     signal.SIGTSTP, signal.SIGTTIN, signal.SIGTTOU)
 
 
+def like_a_terminal():
+    # In the show's process before it runs: the signal dispositions a terminal gives (a test
+    # runner may have started this process with SIGINT and SIGQUIT ignored, which children
+    # inherit), and no core files.
+    for sig in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP):
+        signal.signal(sig, signal.SIG_DFL)
+    resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+
+
 @pytest.fixture
-def desktop(tmp_path, defer):
-    # start(modes, folder, extra_env): an Xorg at 1024x768 and the show on it, with the
-    # signal dispositions a terminal gives (a test runner may have started this process
-    # with SIGINT and SIGQUIT ignored, which children inherit) and no core files.
+def desktop(tmp_path, defer, show):
+    # start(modes, folder, extra_env): an Xorg at 1024x768 and the show on it.
     def start(modes=("1024x768", "800x600", "640x480"), folder=None, extra_env=None):
         server = Xorg(tmp_path, modes)
         defer(server.stop)
@@ -39,18 +46,7 @@ def desktop(tmp_path, defer):
             folder = tmp_path / "show"
             folder.mkdir()
             write_test_show(folder)
-        kept = {sig: signal.signal(sig, signal.SIG_DFL)
-                for sig in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP)}
-        core = resource.getrlimit(resource.RLIMIT_CORE)
-        resource.setrlimit(resource.RLIMIT_CORE, (0, core[1]))
-        try:
-            show = Show(server, folder, extra_env)
-        finally:
-            for sig, disposition in kept.items():
-                signal.signal(sig, disposition)
-            resource.setrlimit(resource.RLIMIT_CORE, core)
-        defer(show.kill)
-        return server, show
+        return server, show(server, folder, extra_env, preexec_fn=like_a_terminal)
     return start
 
 
