@@ -52,7 +52,7 @@ def test_a_later_start_goes_on_from_the_next_frame_on_its_clock(colour_show, tmp
     start = last.start + 4.001
     left = last.first_frame / 60 + last.length - math.ceil(start * 60) / 60
     lates = []
-    while len(lates) < 15 and min(lates, default=1) > 0.012:
+    while len(lates) < 30 and min(lates, default=1) > 0.015:
         trace = tmp_path / f"trace-{len(lates)}"
         shown = show(server, colour_show, {"HOPSASA_TRACE": str(trace)},
                      args=("--from", str(start)))
@@ -62,7 +62,7 @@ def test_a_later_start_goes_on_from_the_next_frame_on_its_clock(colour_show, tmp
         lates.append([t for name, t in events if name == "frame"][-1] - play - left)
         assert lates[-1] > -0.002, f"the last frame came {-lates[-1] * 1000:.1f} ms early"
     print("the last frame came late by (ms):", [round(late * 1000, 1) for late in lates])
-    assert min(lates) < 0.012, "the show runs a frame behind the moment it was given"
+    assert min(lates) < 0.015, "the show runs a frame behind the moment it was given"
 
 
 # The moment's own checks are the capture's table too; here, the show's wording of them.
