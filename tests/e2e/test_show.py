@@ -52,7 +52,7 @@ def test_a_later_start_goes_on_from_the_next_frame_on_its_clock(colour_show, tmp
     start = last.start + 4.001
     left = last.first_frame / 60 + last.length - math.ceil(start * 60) / 60
     lates = []
-    while len(lates) < 30 and min(lates, default=1) > 0.015:
+    while len(lates) < 40 and min(lates, default=1) > 0.015:
         trace = tmp_path / f"trace-{len(lates)}"
         shown = show(server, colour_show, {"HOPSASA_TRACE": str(trace)},
                      args=("--from", str(start)))
