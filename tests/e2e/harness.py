@@ -26,8 +26,6 @@ RELEASE_DIR = os.environ.get("HOPSASA_RELEASE_DIR", os.path.join(BUILD_DIR, "rel
 PROGRAM = os.path.join(BUILD_DIR, "hopsasa")
 CAPTURE = os.path.join(BUILD_DIR, "tools", "capture", "hopsasa-capture")
 DATA = os.path.join(SOURCE_DIR, "data")
-# The title card is split, red above and blue below, so that a test can tell it upright.
-TITLE = "sprTittel"
 # What the show says without its music, message by message (each one a box).
 NO_MUSIC = ["BASS error: File not found?\n", "BASS Error!\nErrorcode: 4\n",
             "BASS error: Can't play the stream\n", "BASS Error!\nErrorcode: 6\n"]
@@ -69,17 +67,14 @@ def colour(name):
     return (40 + (i * 97) % 180, 40 + (i * 53 + 60) % 180, 40 + (i * 151 + 120) % 180)
 
 
-def pixel(picture, x, y):
-    # The colour at (x, y) of a picture: a file or an Image.
-    return load(picture).getpixel((x, y))
-
-
 def load(picture):
-    # A picture file's pixels as RGB, or the Image given.
-    if not isinstance(picture, str):
-        return picture.convert("RGB")
-    with Image.open(picture) as image:
+    # A picture (a file or an Image) as RGB.
+    with Image.open(picture) if isinstance(picture, str) else picture as image:
         return image.convert("RGB")
+
+
+def pixel(picture, x, y):
+    return load(picture).getpixel((x, y))
 
 
 def near(a, b, tolerance=10):
@@ -93,7 +88,7 @@ def write_test_show(folder):
         path = os.path.join(folder, file)
         if file.endswith(".mp3"):
             shutil.copy(os.path.join(SOURCE_DIR, "tests", "data", "sine-1khz.mp3"), path)
-        elif name == TITLE:
+        elif name == "sprTittel":  # red above blue: a test can tell it upright
             title = Image.new("RGB", (32, 32), (0, 0, 255))
             title.paste((255, 0, 0), (0, 0, 32, 16))
             title.save(path, "PNG")
@@ -120,6 +115,44 @@ def wait_for(condition, timeout, step=0.05):
         if value or time.monotonic() > deadline:
             return value
         time.sleep(step)
+
+
+def read_trace(path):
+    # The show's trace: a list of (event, CLOCK_MONOTONIC seconds) in order of writing.
+    events = []
+    with open(path) as trace:
+        for line in trace:
+            name, seconds = line.split()
+            events.append((name, float(seconds)))
+    return events
+
+
+def state(pid):
+    # The state letter of /proc/PID/stat; None once the process is gone.
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0]
+    except OSError:
+        return None
+
+
+def gone(pid):
+    return state(pid) in (None, "Z")
+
+
+def children(pid):
+    # (pid, name) of each living child of the process.
+    found = []
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                text = stat.read()
+        except OSError:
+            continue
+        fields = text.rsplit(")", 1)[1].split()
+        if int(fields[1]) == pid and fields[0] != "Z":
+            found.append((int(entry), text[text.index("(") + 1:text.rindex(")")]))
+    return found
 
 
 class Xvfb:
@@ -232,15 +265,11 @@ class Xvfb:
         finally:
             x.close()
 
-    def screenshot(self, path=None):
-        # The screen as a PIL image, saved to `path` when one is given.
+    def screenshot(self):
         screen = self.x.screen()
         size = (screen.width_in_pixels, screen.height_in_pixels)
         raw = screen.root.get_image(0, 0, *size, X.ZPixmap, 0xffffffff).data
-        image = Image.frombytes("RGB", size, raw, "raw", "BGRX")
-        if path:
-            image.save(path)
-        return image
+        return Image.frombytes("RGB", size, raw, "raw", "BGRX")
 
     def stop(self):
         self.x.close()
@@ -311,9 +340,10 @@ class Xorg(Xvfb):
 
 class Show:
     # A program (the show by default) with its standard output and error collected
-    # together, or standard error apart with `split`.
+    # together, or standard error apart with `split`; `popen` goes on to subprocess.Popen.
 
-    def __init__(self, server, workdir, extra_env=None, args=(), command=None, split=False):
+    def __init__(self, server, workdir, extra_env=None, args=(), command=None, split=False,
+                 **popen):
         env = dict(server.env if server else os.environ, SDL_AUDIODRIVER="dummy",
                    ASAN_OPTIONS=ASAN_OPTIONS)
         if not server:
@@ -323,7 +353,8 @@ class Show:
         self.output, self.errors = tempfile.TemporaryFile("w+"), tempfile.TemporaryFile("w+")
         self.process = subprocess.Popen(command or [PROGRAM, *args], cwd=workdir, env=env,
                                         stdout=self.output,
-                                        stderr=self.errors if split else subprocess.STDOUT)
+                                        stderr=self.errors if split else subprocess.STDOUT,
+                                        **popen)
 
     def wait(self, timeout):
         # The exit status, or None if it still runs after `timeout` seconds.
@@ -338,13 +369,12 @@ class Show:
     def signal(self, sig):
         self.process.send_signal(sig)
 
-    def stdout(self):
-        self.output.seek(0)
-        return self.output.read()
+    def stdout(self, file=None):
+        (file or self.output).seek(0)
+        return (file or self.output).read()
 
     def stderr(self):
-        self.errors.seek(0)
-        return self.errors.read()
+        return self.stdout(self.errors)
 
     def kill(self):
         if self.running():
@@ -401,24 +431,23 @@ def defer():
         f(*args)
 
 
+def started(defer, kind, end):
+    # A function that starts a `kind` and has `end` called on it when the test ends.
+    def start(*args, **kwargs):
+        made = kind(*args, **kwargs)
+        defer(end, made)
+        return made
+    return start
+
+
 @pytest.fixture
 def xvfb(defer):
-    # xvfb(width, height, font_path) starts an Xvfb that stops when the test ends.
-    def start(*args, **kwargs):
-        server = Xvfb(*args, **kwargs)
-        defer(server.stop)
-        return server
-    return start
+    return started(defer, Xvfb, Xvfb.stop)
 
 
 @pytest.fixture
 def show(defer):
-    # show(server, workdir, ...) starts a Show that is killed when the test ends.
-    def start(*args, **kwargs):
-        started = Show(*args, **kwargs)
-        defer(started.kill)
-        return started
-    return start
+    return started(defer, Show, Show.kill)
 
 
 @pytest.fixture(scope="module")

@@ -217,16 +217,6 @@ def block_errors(recording, start, reference, frames):
     return np.sqrt(residual) / level
 
 
-def read_trace(path):
-    # The show's trace: a list of (event, CLOCK_MONOTONIC seconds) in order of writing.
-    events = []
-    with open(path) as trace:
-        for line in trace:
-            name, seconds = line.split()
-            events.append((name, float(seconds)))
-    return events
-
-
 class Busy:
     # CPU-bound processes that keep the machine's cores busy while they run.
 

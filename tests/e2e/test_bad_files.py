@@ -6,7 +6,6 @@
 # picture, the soundtrack, the sprites, the blob) and have no separators of their own. What
 # the audio layer makes of each kind of broken soundtrack is the unit tests' to check; here
 # the show goes on after the failures it reports.
-import base64
 import io
 import os
 import pathlib
@@ -22,12 +21,6 @@ from harness import CAPTURE, near, pixel, show_frames, show_list, write_test_sho
 from PIL import Image
 
 FPS = 2
-# A 4 x 4 PNG whose second chunk claims 3.5 MB in a file of 186 bytes: the decoder's reader
-# went on parsing stale bytes for ever (found by decoded_picture_fuzz).
-ENDLESS_PNG = base64.b64decode(
-    "iVBORw0KGgoAAAANSUhEUgAAAAQAAAAECAYAAACp8Z5+ADgABGdBTUEAALGPC/xhBUFUCNdjrK+v92VAAkwMaICwAAB2"
-    "zgHSg8GQSQAAACV0RVh0ZGF0ZTpjcmVhdGUAMjAyNi0xMi0wNlQyMDowNTo0MyswMDowMI7Kc68AAAAldEVYdGRhdGU6"
-    "bW9kaWZ5ADIwMjYtMTItMDZUMjA6MDU6NDMrMDA6MDD/l8sTAAAAAElFTkSuQmCC")
 CANT_LOAD = "Texture load: Can't load the texture in file '%s' for some reason."
 WRONG_DEPTH = "Texture load: Sorry, only 3 or 4 channel images are supported. %s is not!"
 NO_MUSIC = "BASS error: File not found?\nBASS Error!\nErrorcode: %d\n"
@@ -36,11 +29,12 @@ FILE_OPEN, FILE_FORMAT = 4, 5
 CANT_PLAY = "BASS error: Can't play the stream\nBASS Error!\nErrorcode: 6\n"
 
 
-def png(width, height, color_type=2, idat=b""):
+def png(width, height):
+    # An RGB PNG of the given sides and no pixels.
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    header = struct.pack(">IIBBBBB", width, height, 8, color_type, 0, 0, 0)
-    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", idat) + chunk(b"IEND", b"")
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", b"") + chunk(b"IEND", b"")
 
 
 def bmp(width, height):
@@ -65,15 +59,6 @@ def cut(data):
     return data[:len(data) // 2]
 
 
-def garbage(count):
-    # The same bytes on every run, no picture format's magic among them.
-    state, out = 12345, bytearray()
-    for _ in range(count):
-        state = (state * 1103515245 + 12345) & 0x7fffffff
-        out.append(state >> 16 & 0xff)
-    return bytes(out)
-
-
 # What is done to a file: (code name of the picture, or "music"; what it becomes, from its
 # bytes; what the show says, from its file name; None: nothing).
 BROKEN = [
@@ -81,25 +66,19 @@ BROKEN = [
     ("sprBoble1", lambda b: b[:8], CANT_LOAD),  # the signature alone
     ("sprBoble2", lambda b: b[:33], CANT_LOAD),  # the signature and the header chunk
     ("sprBoble3", cut, CANT_LOAD),
-    ("sprBoble4", lambda b: garbage(3000), CANT_LOAD),
+    ("sprBoble4", lambda b: bytes(i * 97 % 251 for i in range(3000)), CANT_LOAD),  # no magic
     ("sprBoble5", lambda b: picture("P", 3, "PNG"), WRONG_DEPTH),  # a palette
     ("sprBoble6", lambda b: png(0, 0), CANT_LOAD),
-    ("sprBoble7", lambda b: png(65535, 65535, 6, zlib.compress(bytes(100))), CANT_LOAD),
-    ("sprTittel", lambda b: ENDLESS_PNG, CANT_LOAD),
     ("sprBg1", lambda b: bmp(0, 0), CANT_LOAD),
-    ("sprStorhallen", lambda b: bmp(60000, 60000), CANT_LOAD),
-    # Only PNG, JPEG and BMP are decoded, whatever the name.
-    ("sprGubbHode", lambda b: picture("RGB", "red", "GIF"), CANT_LOAD),
     ("blob", lambda b: b[:b.index(b"IDAT") + 6], CANT_LOAD),  # inside the pixels
     ("music", lambda b: b"This is not a soundtrack.\n" * 40, lambda n: NO_MUSIC % FILE_FORMAT),
     ("play", None, lambda n: CANT_PLAY),
 ]
 # The content decides the format, not the name: these load without a word. A JPEG cut
-# short decodes as far as it goes; half an MP3 is a shorter MP3.
+# short decodes as far as it goes; half an MP3 is a shorter MP3. (Hostile pictures, each
+# format by content and sides too large are the unit tests'.)
 BY_CONTENT = [
-    ("sprDemosceneRad", lambda b: picture("RGB", (60, 60, 200), "PNG", 32), None),
     ("sprSupercrab", lambda b: picture("RGB", (255, 0, 128), "JPEG", 32, quality=100), None),
-    ("sprScenefolk1", lambda b: picture("RGB", (0, 128, 255), "BMP", 32), None),
     ("sprSavedTheDay", lambda b: cut(picture("RGB", "gradient", "JPEG", 64, quality=100,
                                                     subsampling=0)),
      None),

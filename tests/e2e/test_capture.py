@@ -5,14 +5,16 @@ import json
 import os
 import subprocess
 
+import numpy as np
 import pytest
-from harness import CAPTURE, colour, near, pixel, show_frames, show_list
+import sound
+from harness import CAPTURE, DATA, colour, near, pixel, show_frames, show_list
 
 
 @pytest.fixture
 def capture(colour_show):
-    def run(*args, env=None):
-        return subprocess.run([CAPTURE, *map(str, args)], cwd=colour_show, capture_output=True,
+    def run(*args, env=None, cwd=colour_show):
+        return subprocess.run([CAPTURE, *map(str, args)], cwd=cwd, capture_output=True,
                               text=True, env=env, timeout=900)
     return run
 
@@ -72,6 +74,13 @@ def test_video_holds_every_frame_and_the_soundtrack(capture, tmp_path):
     assert near(pixel(still, 320, 60), (255, 0, 0), 40), "upright in the video"
     assert near(pixel(still, 320, 300), (0, 0, 255), 40)
     assert near(pixel(still, 20, 180), (0, 0, 0), 20), "pillarbox bars"
+    # Captured from a later moment of the real show, the sound is the song from there on.
+    run = capture("--video", video, "--fps", 5, "--size", "64x48", "--preset", "ultrafast",
+                  "--from", 30, "--to", 31, cwd=DATA)
+    assert run.returncode == 0, run.stderr
+    heard, song = (sound.decode(f)[at:at + sound.RATE].sum(axis=1, dtype=float) for f, at in
+                   [(video, 0), (os.path.join(DATA, "music.mp3"), 30 * sound.RATE)])
+    assert np.corrcoef(heard, song)[0, 1] > 0.9, "the song from the moment captured from"
 
 
 @pytest.mark.parametrize("args, written", [

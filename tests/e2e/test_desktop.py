@@ -15,7 +15,8 @@ import signal
 import time
 
 import pytest
-from harness import ASAN_OPTIONS, BUILD_DIR, Show, Xorg, show_list, wait_for, write_test_show
+from harness import (ASAN_OPTIONS, BUILD_DIR, Xorg, children, gone, show_list, state,
+                     wait_for, write_test_show)
 
 EXTRA_THREAD = os.path.join(BUILD_DIR, "tests", "e2e", "libhopsasa-extra-thread.so")
 DESKTOP, SHOW_MODE = ("1024x768", "1024x768"), ("800x600", "800x600")
@@ -25,39 +26,18 @@ TERMINAL_SIGNALS = (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP, signal.SIGTERM
                     signal.SIGTSTP, signal.SIGTTIN, signal.SIGTTOU)
 
 
-def state(pid):
-    # The state letter of /proc/PID/stat; None once the process is gone.
-    try:
-        with open(f"/proc/{pid}/stat") as stat:
-            return stat.read().rsplit(")", 1)[1].split()[0]
-    except OSError:
-        return None
-
-
-def gone(pid):
-    return state(pid) in (None, "Z")
-
-
-def children(pid):
-    # (pid, name) of each living child of the process.
-    found = []
-    for entry in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{entry}/stat") as stat:
-                text = stat.read()
-        except OSError:
-            continue
-        fields = text.rsplit(")", 1)[1].split()
-        if int(fields[1]) == pid and fields[0] != "Z":
-            found.append((int(entry), text[text.index("(") + 1:text.rindex(")")]))
-    return found
+def like_a_terminal():
+    # In the show's process before it runs: the signal dispositions a terminal gives (a test
+    # runner may have started this process with SIGINT and SIGQUIT ignored, which children
+    # inherit), and no core files.
+    for sig in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP):
+        signal.signal(sig, signal.SIG_DFL)
+    resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
 
 
 @pytest.fixture
-def desktop(tmp_path, defer):
-    # start(modes, folder, extra_env): an Xorg at 1024x768 and the show on it, with the
-    # signal dispositions a terminal gives (a test runner may have started this process
-    # with SIGINT and SIGQUIT ignored, which children inherit) and no core files.
+def desktop(tmp_path, defer, show):
+    # start(modes, folder, extra_env): an Xorg at 1024x768 and the show on it.
     def start(modes=("1024x768", "800x600", "640x480"), folder=None, extra_env=None):
         server = Xorg(tmp_path, modes)
         defer(server.stop)
@@ -66,18 +46,7 @@ def desktop(tmp_path, defer):
             folder = tmp_path / "show"
             folder.mkdir()
             write_test_show(folder)
-        kept = {sig: signal.signal(sig, signal.SIG_DFL)
-                for sig in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP)}
-        core = resource.getrlimit(resource.RLIMIT_CORE)
-        resource.setrlimit(resource.RLIMIT_CORE, (0, core[1]))
-        try:
-            show = Show(server, folder, extra_env)
-        finally:
-            for sig, disposition in kept.items():
-                signal.signal(sig, disposition)
-            resource.setrlimit(resource.RLIMIT_CORE, core)
-        defer(show.kill)
-        return server, show
+        return server, show(server, folder, extra_env, preexec_fn=like_a_terminal)
     return start
 
 

@@ -1,37 +1,30 @@
 # The real program in a real X server (Xvfb): it plays every scene and ends by itself,
 # starts at a later moment, checks its command line, ends cleanly on signals at any stage,
 # and plays to its end with neither a display nor a sound card.
+import math
 import os
 import signal
 import subprocess
 import time
 
 import pytest
-from harness import (DATA, PROGRAM, colour, near, pixel, show_length, show_list, wait_for,
-                     write_test_show)
+from harness import (DATA, PROGRAM, colour, near, pixel, read_trace, show_length, show_list,
+                     wait_for, write_test_show)
 
 
-def middle(scene):
-    return scene.start + scene.length / 2
+# Moments in the middle of scenes, far from their ends: the scene, and what is at a point
+# of the screen then (None: the title card, upright).
+MOMENTS = [(0, None), (3, (5, 5, (255, 255, 255))), (7, (400, 300, "sprCredits"))]
 
 
-# Moments in the middle of scenes, far from their ends: where the show is started, which
-# scene, and what is at a point of the screen then (None: the title card, upright).
-MOMENTS = [(None, 0, None), (None, 3, (5, 5, (255, 255, 255))),
-           (None, 7, (400, 300, "sprCredits")), (7, 7, (400, 300, "sprCredits"))]
-
-
-@pytest.mark.parametrize("start_scene", [None, 7], ids=["from_the_start", "from_the_credits"])
-def test_plays_to_its_end_from_where_it_starts(start_scene, colour_show, xvfb, show):
+def test_plays_to_its_end(colour_show, xvfb, show):
     server = xvfb()
-    args = ("--from", str(show_list()[0][start_scene].start + 1)) if start_scene else ()
-    shown = show(server, colour_show, args=args)
+    shown = show(server, colour_show)
     assert server.find_window("hopsasa"), "no window titled hopsasa"
-    started, offset = time.monotonic(), (show_list()[0][start_scene].start + 1) if args else 0
-    for first, scene, point in MOMENTS:
-        if first != start_scene:
-            continue
-        time.sleep(max(0.0, started + middle(show_list()[0][scene]) - offset - time.monotonic()))
+    started = time.monotonic()
+    for scene, point in MOMENTS:
+        at = show_list()[0][scene]
+        time.sleep(max(0.0, started + at.start + at.length / 2 - time.monotonic()))
         shot = server.screenshot()
         if point is None:
             assert near(pixel(shot, 400, 100), (255, 0, 0)), "title card, red on top"
@@ -41,20 +34,43 @@ def test_plays_to_its_end_from_where_it_starts(start_scene, colour_show, xvfb, s
             assert near(pixel(shot, x, y), colour(expected) if isinstance(expected, str)
                         else expected), f"scene {scene}"
     assert shown.wait(timeout=30) == 0, shown.stdout()
-    lasted = time.monotonic() - started
-    assert lasted > show_length() - offset and lasted < show_length() - offset + 5
+    assert show_length() < time.monotonic() - started < show_length() + 5
     assert shown.stdout() == "", "no message with every file present"
 
 
+@pytest.mark.serial
+@pytest.mark.timing
+def test_a_later_start_goes_on_from_the_next_frame_on_its_clock(colour_show, tmp_path, xvfb,
+                                                                 show):
+    # Started between two frames of the last scene, the show goes on from the later frame,
+    # on a clock that reads that frame's moment when the music is asked to play: its last
+    # frame comes once the scene's end has passed on that clock, never before, and a frame
+    # behind or a frame early is as late as a frame. A busy machine only delays the last
+    # frame, so the quickest of a few runs counts.
+    server = xvfb()
+    last = show_list()[0][-1]
+    start = last.start + 4.001
+    left = last.first_frame / 60 + last.length - math.ceil(start * 60) / 60
+    lates = []
+    while len(lates) < 40 and min(lates, default=1) > 0.015:
+        trace = tmp_path / f"trace-{len(lates)}"
+        shown = show(server, colour_show, {"HOPSASA_TRACE": str(trace)},
+                     args=("--from", str(start)))
+        assert shown.wait(timeout=60) == 0, shown.stdout()
+        events = read_trace(trace)
+        play = next(t for name, t in events if name == "play")
+        lates.append([t for name, t in events if name == "frame"][-1] - play - left)
+        assert lates[-1] > -0.002, f"the last frame came {-lates[-1] * 1000:.1f} ms early"
+    print("the last frame came late by (ms):", [round(late * 1000, 1) for late in lates])
+    assert min(lates) < 0.015, "the show runs a frame behind the moment it was given"
+
+
+# The moment's own checks are the capture's table too; here, the show's wording of them.
 @pytest.mark.parametrize("args, message", [
     (["--from", "-2"], "--from takes seconds from 0 to 72.250 (the show's last frame at 60"),
     (["--from", "72.266"], "to 72.250 (the show's last frame at 60 frames a second), not 72.266"),
-    (["--from", "9" * 26], "not '" + "9" * 26 + "'"),
     (["--from", "-3." + "0" * 1000], "not '-3.0"),
-    (["--from", ""], "not ''"),
     (["extra"], "stray argument 'extra'"),
-    (["--from", "ten"], "not 'ten'"),
-    (["--from", "500"], "that is past the end"),
     (["--from"], "--from needs a value"),
     (["--speed", "2"], "unknown option '--speed'"),
     (["--help"], None)])

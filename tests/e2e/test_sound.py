@@ -1,17 +1,19 @@
 # The show's soundtrack as a sound server hears it: PulseAudio with a null sink, recorded
 # from the sink's monitor while the real program plays under Xvfb.
 #
-# Each run plays the whole show with the real data/. The recording must be data/music.mp3
-# from its first sample, with nothing missing, added or repeated up to the show's end, also
+# Each run plays the whole show with the real data/, or its end from a moment between two
+# frames. The recording must be data/music.mp3 from its first sample (from the later frame's
+# moment), with nothing missing, added or repeated up to the show's end, also
 # while CPU-bound processes keep the machine busy; its first sample must reach the server no
 # later than 50 ms after the first scene frame; and a server that goes away mid-show leaves
 # the show running silently to its end.
+import math
 import os
 import time
 import types
 
 import pytest
-from harness import DATA
+from harness import DATA, read_trace
 
 sound = pytest.importorskip("sound", reason="numpy (Debian's python3-numpy)")
 if sound.sound_tools_missing():
@@ -43,7 +45,7 @@ def play(tmp_path, xvfb, show, defer):
     # Plays the whole show into a fresh server and records it: the recording and recorder,
     # the show's presented frames (CLOCK_MONOTONIC seconds), the show, the server's
     # underruns, and when the server was killed (None if it was not).
-    def run(busy=0, kill_server_after=None):
+    def run(busy=0, kill_server_after=None, args=()):
         server = sound.PulseServer()
         defer(server.stop)
         recorder = sound.Recorder(server)
@@ -54,7 +56,7 @@ def play(tmp_path, xvfb, show, defer):
         defer(load.stop)
         trace = tmp_path / f"trace-{time.monotonic()}"
         shown = show(screen, DATA, server.env({"SDL_AUDIODRIVER": "pulseaudio",
-                                               "HOPSASA_TRACE": str(trace)}))
+                                               "HOPSASA_TRACE": str(trace)}), args=args)
         killed = None
         if kill_server_after is not None:
             assert screen.find_window("hopsasa"), "no window titled hopsasa"
@@ -65,17 +67,18 @@ def play(tmp_path, xvfb, show, defer):
         load.stop()
         recording = recorder.stop()
         assert status == 0, shown.stdout()
-        frames = [t for name, t in sound.read_trace(trace) if name == "frame"]
+        frames = [t for name, t in read_trace(trace) if name == "frame"]
         assert len(frames) > FIRST_SCENE_FRAME, "no scene frame was presented"
         return types.SimpleNamespace(recording=recording, recorder=recorder, frames=frames,
                                      show=shown, underruns=server.underruns(), killed=killed)
     return run
 
 
-def check_sound(run, busy, music):
+def check_sound(run, busy, music, seconds=SHOW_SECONDS):
+    # `music` from the moment the show starts at, `seconds` of it to the show's end.
     assert run.show.stdout() == "", "no message with every file present"
     first_frame = run.frames[FIRST_SCENE_FRAME]
-    assert run.frames[-1] - first_frame > SHOW_SECONDS - 1
+    assert run.frames[-1] - first_frame > seconds - 1
     start = sound.find_start(run.recording, music)
     assert start is not None, "the soundtrack's beginning is not in the recording " \
                               f"({run.underruns} underruns in the server)"
@@ -92,7 +95,7 @@ def check_sound(run, busy, music):
     print(f"busy processes: {busy}; first sample at the server {delay * 1000:+.1f} ms after "
           f"the first scene frame; {compared:.2f} s compared in {len(errors)} blocks of "
           f"10 ms; worst block {errors[worst]:.2e} at {worst_at:.2f} s", flush=True)
-    assert compared > SHOW_SECONDS - 1, "the recording ends before the show"
+    assert compared > seconds - 1, "the recording ends before the show"
     broken = errors > WORST_BLOCK
     assert not broken.any(), \
         f"the sound breaks at {broken.argmax() * sound.BLOCK_FRAMES / sound.RATE:.2f} s of " \
@@ -106,20 +109,24 @@ def check_sound(run, busy, music):
 
 @pytest.mark.serial
 @pytest.mark.timing
-@pytest.mark.parametrize("busy", [0, 2], ids=["unloaded", "beside_two_busy_processes"])
-def test_whole_soundtrack(busy, play, music):
+@pytest.mark.parametrize("busy, start", [(0, 0), (2, 0), (0, 50.001)], ids=[
+    "unloaded", "beside_two_busy_processes", "from_between_two_frames"])
+def test_whole_soundtrack(busy, start, play, music):
     # A run in which the server's stream ran dry is played once more: on a shared machine a
     # stall of the host itself starves the server and the show alike (five underruns in one
     # unloaded run, seen once), while a fault of the show's breaks the second run as it
-    # broke the first.
-    run = play(busy)
+    # broke the first. Started between two frames, the show and its music go on from the
+    # later frame: the music from before it would be heard ahead of its first sample.
+    args = ("--from", str(start)) if start else ()
+    heard = music[math.ceil(start * 60) * sound.RATE // 60:]
+    run = play(busy, args=args)
     try:
-        check_sound(run, busy, music)
+        check_sound(run, busy, heard, SHOW_SECONDS - start)
     except AssertionError as failure:
         if not run.underruns:
             raise
         print(f"played again after: {failure}")
-        check_sound(play(busy), busy, music)
+        check_sound(play(busy, args=args), busy, heard, SHOW_SECONDS - start)
 
 
 def test_server_killed_mid_show_leaves_the_show_running_silently(play, music):

@@ -7,24 +7,7 @@ import subprocess
 
 import pytest
 from PIL import Image
-from harness import CAPTURE, NO_MUSIC, Show, wait_for, write_test_show
-
-
-def ffmpeg_of(process):
-    # The pid of the capture's ffmpeg, once it runs.
-    def child():
-        with open(f"/proc/{process.pid}/task/{process.pid}/children") as f:
-            pids = f.read().split()
-        return int(pids[0]) if pids else None
-    return wait_for(child, timeout=120)
-
-
-def gone(pid):
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] in "ZX"
-    except FileNotFoundError:
-        return True
+from harness import CAPTURE, NO_MUSIC, Show, children, gone, wait_for, write_test_show
 
 
 @pytest.mark.parametrize("sig", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP], ids=str)
@@ -46,8 +29,9 @@ def test_a_capture_of_a_video_leaves_no_ffmpeg_behind(colour_show, tmp_path, sig
     video = tmp_path / "show.mp4"
     capture = Show(None, colour_show, split=True, command=[
         CAPTURE, "--video", video, "--fps", "30", "--size", "320x240", "--preset", "ultrafast"])
-    ffmpeg = ffmpeg_of(capture.process)
+    ffmpeg = wait_for(lambda: children(capture.process.pid), timeout=120)
     assert ffmpeg, capture.stderr()
+    ffmpeg = ffmpeg[0][0]
     wait_for(lambda: video.exists() and video.stat().st_size > 20000, timeout=120)
     capture.signal(sig)
     killed = sig == signal.SIGKILL
@@ -95,14 +79,3 @@ def test_files_that_are_not_files_are_refused_at_once(tmp_path, kind):
     assert "Texture load: Can't load the texture in file 'bg1.png' for some" in run.stdout
     assert run.stdout.startswith(NO_MUSIC[0] + NO_MUSIC[1]), "the music as if it were missing"
     assert "the show reported 5 problems while capturing" in run.stderr
-
-
-def test_the_show_with_a_fifo_for_music_plays_on_and_ends_on_sigterm(tmp_path, show):
-    write_test_show(tmp_path)
-    os.remove(tmp_path / "music.mp3")
-    os.mkfifo(tmp_path / "music.mp3")
-    shown = show(None, tmp_path, split=True)
-    assert wait_for(lambda: NO_MUSIC[1] in shown.stdout(), timeout=60), shown.stdout()
-    assert shown.running(), "it plays on without music"
-    shown.signal(signal.SIGTERM)
-    assert shown.wait(timeout=30) == 0, shown.stderr()
