@@ -1,6 +1,7 @@
 #include "gfx/render_target.h"
 
 #include <climits>
+#include <iterator>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -9,28 +10,17 @@
 #include "support/show_test.h"
 
 TEST(NextPowerOfTwo, SmallestPowerNotBelowAtLeastTwoAndAtMostTwoToThe30) {
-    const std::pair<int32_t, int32_t> cases[] = {{-7, 2},
-                                                 {0, 2},
-                                                 {1, 2},
-                                                 {2, 2},
-                                                 {3, 4},
-                                                 {128, 128},
-                                                 {129, 256},
-                                                 {600, 1024},
-                                                 {1000, 1024},
-                                                 {1 << 30, 1 << 30},
-                                                 {(1 << 30) + 1, 1 << 30},
-                                                 {INT_MAX, 1 << 30}};
-    for (const auto& [n, power] : cases)
-        EXPECT_EQ(nextPowerOfTwo(n), power) << n;
+    const int32_t sides[] = {-7, 0, 1, 2, 3, 128, 129, 600, 1 << 30, (1 << 30) + 1, INT_MAX};
+    const int32_t powers[] = {2, 2, 2, 2, 4, 128, 256, 1024, 1 << 30, 1 << 30, 1 << 30};
+    for (size_t i = 0; i < std::size(sides); ++i)
+        EXPECT_EQ(nextPowerOfTwo(sides[i]), powers[i]) << sides[i];
 }
 
 TEST_F(ShowTest, RenderTargetsOfTheShowHaveTheirSizesAndFractions) {
     RenderTarget screen(window, 800, 600);
-    EXPECT_EQ(screen.window, window);
-    EXPECT_EQ(std::tie(screen.width, screen.height, screen.textureWidth, screen.textureHeight),
-              std::tuple(800, 600, 1024, 1024));
-    EXPECT_EQ(std::pair(screen.uMax, screen.vMax), std::pair(0.78125f, 0.5859375f));
+    EXPECT_EQ(std::tie(screen.window, screen.width, screen.height, screen.textureWidth,
+                       screen.textureHeight, screen.uMax, screen.vMax),
+              std::tuple(window, 800, 600, 1024, 1024, 0.78125f, 0.5859375f));
     // An empty RGBA texture of that size, bound, filtered linearly and repeated.
     GLint state[5] = {};
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &state[0]);

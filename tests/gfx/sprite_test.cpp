@@ -2,10 +2,13 @@
 // orientation, turning, culling, tint and blending), and what the draw leaves behind.
 #include "gfx/sprite.h"
 
+#include <array>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "gfx/blob_field.h"
 #include "platform/gl.h"
 #include "support/pictures.h"
 #include "support/show_test.h"
@@ -92,66 +95,66 @@ TEST_F(SpriteTest, ColourTintsAndAlphaBlendsAndAnUnloadedSpriteDrawsItsTintFlat)
               std::tuple(false, 0, 0, 0));
     missing.centerX = missing.centerY = 32;
     missing.drawWidth = missing.drawHeight = 40;
-    struct Case {
-        Sprite* sprite;
-        float tint[4];
-        Rgba seen;  // over blue
-    } const cases[] = {
-        {&white, {0, 1, 0, 0.5f}, {0, 128, 128, 255}},
-        {&missing, {1, 0, 0, 0.5f}, {128, 0, 128, 255}},
-    };
-    for (const Case& c : cases) {
+    // Half-transparent green over a white picture, half-transparent red with none.
+    white.color[0] = white.color[2] = missing.color[1] = missing.color[2] = 0;
+    white.color[3] = missing.color[3] = 0.5f;
+    const std::pair<Sprite*, Rgba> cases[] = {{&white, {0, 128, 128, 255}},
+                                              {&missing, {128, 0, 128, 255}}};
+    for (auto [sprite, seen] : cases) {
         clear(0, 0, 1);
-        std::copy(c.tint, c.tint + 4, c.sprite->color);
-        drawOverlay(*c.sprite, screen);
-        EXPECT_TRUE(pixelAt(32, 32).closeTo(c.seen, 2)) << pixelAt(32, 32) << " not " << c.seen;
+        drawOverlay(*sprite, screen);
+        EXPECT_TRUE(pixelAt(32, 32).closeTo(seen, 2)) << pixelAt(32, 32) << " not " << seen;
         EXPECT_TRUE(pixelAt(100, 32).closeTo(kBlue));
     }
 }
 
-TEST_F(SpriteTest, DrawLeavesTheDocumentedStateAndWithoutAScreenSizeTouchesNothing) {
+TEST_F(SpriteTest, SpritesAndBlobsLeaveTheDocumentedStateAndNoScreenSizeTouchesNothing) {
     Sprite sprite(picture("card.png", solidPicture(64, 64, kRed)).c_str());
     sprite.color[3] = 0.75f;
+    BlobField blobs(picture("blob.png", solidPicture(64, 64, kWhite)).c_str());
+    blobs.spawn(400, 300, 1);
     DrawState::setUnusual();
     const DrawState before = DrawState::read();
     for (Screen without : {Screen{800, 0}, Screen{0, 600}})
         drawOverlay(sprite, without);
-    EXPECT_EQ(sink.texts(), (std::vector<std::string>{"Can't draw overlay without window size.",
-                                                      "Can't draw overlay without window size."}));
+    EXPECT_EQ(sink.texts(), std::vector<std::string>(2, "Can't draw overlay without window size."));
     EXPECT_TRUE(DrawState::read() == before);
     EXPECT_TRUE(pixelAt(32, 32).closeTo(kBlack));
 
-    drawOverlay(sprite, screen);
-    DrawState expected = before;
-    expected.matrixMode = GL_MODELVIEW;
-    expected.lighting = expected.blend = expected.texture = false;
-    expected.blendSrc = GL_SRC_ALPHA;
-    expected.blendDst = GL_ONE_MINUS_SRC_ALPHA;
-    expected.boundTexture = static_cast<GLint>(sprite.id);
-    expected.color = {1, 1, 1, 0.75f};
-    EXPECT_TRUE(DrawState::read() == expected);
+    // Each draw leaves its picture bound and its colour current.
+    const std::tuple<std::function<void()>, GLuint, std::array<GLfloat, 4>> draws[] = {
+        {[&] { drawOverlay(sprite, screen); }, sprite.id, {1, 1, 1, 0.75f}},
+        {[&] { blobs.updateAndDraw(); }, blobs.texture->id, {1, 0, 0, 1}},
+    };
+    for (const auto& [draw, texture, color] : draws) {
+        DrawState::setUnusual();
+        DrawState expected = DrawState::read();
+        draw();
+        expected.matrixMode = GL_MODELVIEW;
+        expected.lighting = expected.blend = expected.texture = false;
+        expected.blendSrc = GL_SRC_ALPHA;
+        expected.blendDst = GL_ONE_MINUS_SRC_ALPHA;
+        expected.boundTexture = static_cast<GLint>(texture);
+        expected.color = color;
+        EXPECT_TRUE(DrawState::read() == expected);
+    }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST(SpriteScale, DrawnSizeRoundsDownAndCentreStays) {
-    struct Case {
-        int width, height;
-        float widthFactor, heightFactor;
-        int scaledWidth, scaledHeight;
-    };
-    const Case cases[] = {
+    // 100 * 1.01f is 100.999999...; rounded to single precision first it is 101, which a
+    // floor in double precision would miss.
+    const std::tuple<int, int, float, float, int, int> cases[] = {
         {120, 120, 0.99f, 0.99f, 118, 118},
         {5, -5, 0.5f, 0.5f, 2, -3},
-        // 100 * 1.01f is 100.999999...; rounded to single precision first it is 101, which a
-        // floor in double precision would miss.
         {100, 100, 1.01f, 1.0f, 101, 100},
     };
-    for (const Case& c : cases) {
-        Placement placement{10, 20, c.width, c.height};
-        scaleDrawSize(placement, c.widthFactor, c.heightFactor);
+    for (auto [width, height, widthFactor, heightFactor, scaledWidth, scaledHeight] : cases) {
+        Placement placement{10, 20, width, height};
+        scaleDrawSize(placement, widthFactor, heightFactor);
         EXPECT_EQ(std::tie(placement.drawWidth, placement.drawHeight, placement.centerX,
                            placement.centerY),
-                  std::tuple(c.scaledWidth, c.scaledHeight, 10, 20))
-            << c.width << " x " << c.height;
+                  std::tuple(scaledWidth, scaledHeight, 10, 20))
+            << width << " x " << height;
     }
 }

@@ -9,29 +9,6 @@
 
 #include "support/pictures.h"
 
-namespace {
-
-// Bits into bytes, most significant first; a 0xff byte is followed by a stuffed 0.
-struct BitWriter {
-    std::vector<uint8_t>& out;
-    unsigned byte = 0;
-    int used = 0;
-
-    void put(unsigned value, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            byte = byte << 1 | (value >> i & 1);
-            if (++used == 8) {
-                out.push_back(static_cast<uint8_t>(byte));
-                if (byte == 0xff)
-                    out.push_back(0);
-                byte = used = 0;
-            }
-        }
-    }
-};
-
-}  // namespace
-
 void writeJpeg(const std::string& path, const Picture& picture) {
     const auto high = [](int v) { return static_cast<uint8_t>(v >> 8); };
     const auto low = [](int v) { return static_cast<uint8_t>(v); };
@@ -48,7 +25,20 @@ void writeJpeg(const std::string& path, const Picture& picture) {
         11,   0x10, 1,    0,    0, 0,       0,      0,       0,      0, 0,  0,    0, 0, 0,    0, 0,
         0,    0,    0xff, 0xda, 0, 12,      3,      1,       0,      2, 0,  3,    0, 0, 63,   0};
     out.insert(out.end(), std::begin(headers), std::end(headers));
-    BitWriter bits{out};
+    // Bits into bytes, most significant first; a 0xff byte is followed by a stuffed 0.
+    unsigned byte = 0;
+    int used = 0;
+    const auto put = [&](unsigned value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            byte = byte << 1 | (value >> i & 1);
+            if (++used == 8) {
+                out.push_back(static_cast<uint8_t>(byte));
+                if (byte == 0xff)
+                    out.push_back(0);
+                byte = used = 0;
+            }
+        }
+    };
     int previous[3] = {};
     for (int y = 0; y < h; y += 8) {
         for (int x = 0; x < w; x += 8) {
@@ -65,13 +55,13 @@ void writeJpeg(const std::string& path, const Picture& picture) {
                 int size = 0;
                 while (std::abs(difference) >> size)
                     ++size;
-                bits.put(size, 4);
-                bits.put(difference < 0 ? difference + (1 << size) - 1 : difference, size);
-                bits.put(0, 1);  // end of block
+                put(size, 4);
+                put(difference < 0 ? difference + (1 << size) - 1 : difference, size);
+                put(0, 1);  // end of block
             }
         }
     }
-    bits.put(0xff, (8 - bits.used) % 8);  // the last byte filled with ones
+    put(0xff, (8 - used) % 8);  // the last byte filled with ones
     out.insert(out.end(), {0xff, 0xd9});
     writeFile(path, out);
 }

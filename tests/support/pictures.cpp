@@ -178,12 +178,9 @@ void writeTga(const std::string& path, const Picture& picture, const TgaOptions&
             putTgaPixel(pixels.back(), picture.at(x, y), bits);
         }
     }
-    Bytes encoded = runLengthEncode(pixels);
-    if (!options.runLength) {
-        encoded.clear();
-        for (const Bytes& pixel : pixels)
-            encoded.insert(encoded.end(), pixel.begin(), pixel.end());
-    }
-    out.insert(out.end(), encoded.begin(), encoded.end());
+    if (options.runLength)
+        pixels = {runLengthEncode(pixels)};
+    for (const Bytes& bytes : pixels)
+        out.insert(out.end(), bytes.begin(), bytes.end());
     writeFile(path, out);
 }
