@@ -90,13 +90,9 @@ TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
     Sprite sprite(picture("four.png", quadrants(64, 64, {kRed, kGreen, kBlue, kWhite})));
     sprite.centerX = 400;
     sprite.centerY = 300;
-    struct Case {
-        const char* what;
-        float angle;
-        int drawWidth, drawHeight;
-        Rgba seen[4];  // 16 pixels from the centre: top left, top right, bottom left and right
-    };
-    const Case cases[] = {
+    // What shows 16 pixels from the centre: top left, top right, bottom left and right.
+    using Seen = std::array<Rgba, 4>;
+    const std::tuple<const char*, float, int, int, Seen> cases[] = {
         {"upright", 0, 64, 64, {kRed, kGreen, kBlue, kWhite}},
         {"turned a quarter clockwise", 90, 64, 64, {kBlue, kRed, kWhite, kGreen}},
         {"mirrored left to right: culled", 0, -64, 64, {kBlack, kBlack, kBlack, kBlack}},
@@ -104,16 +100,16 @@ TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
         {"mirrored both ways: turned half way", 0, -64, -64, {kWhite, kBlue, kGreen, kRed}},
         {"stretched", 0, 128, 32, {kRed, kGreen, kBlue, kWhite}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, angle, drawWidth, drawHeight, seen] : cases) {
+        SCOPED_TRACE(what);
         clear(0, 0, 0);
-        sprite.angle = c.angle;
-        sprite.drawWidth = c.drawWidth;
-        sprite.drawHeight = c.drawHeight;
+        sprite.angle = angle;
+        sprite.drawWidth = drawWidth;
+        sprite.drawHeight = drawHeight;
         drawOverlay(sprite, screen);
         for (int i = 0; i < 4; ++i) {
-            const Rgba seen = pixelAt(i % 2 ? 416 : 384, i < 2 ? 292 : 308);
-            EXPECT_TRUE(seen.closeTo(c.seen[i], 8)) << "quadrant " << i << ": " << seen;
+            const Rgba pixel = pixelAt(i % 2 ? 416 : 384, i < 2 ? 292 : 308);
+            EXPECT_TRUE(pixel.closeTo(seen[i], 8)) << "quadrant " << i << ": " << pixel;
         }
     }
 }
@@ -301,12 +297,10 @@ TEST_F(BlobFieldTest, SquaresSitWhereTheModelSaysWithOrWithoutThePicture) {
         only(field, -10.7f, 300.9f);
         field.updateAndDraw();
         // Each edge: the last pixel inside, red, and the first outside, black.
-        for (auto [x, y, inside] : {std::tuple{9, 300, true},
-                                    {10, 300, false},
-                                    {0, 280, true},
-                                    {0, 279, false},
-                                    {0, 319, true},
-                                    {0, 320, false}})
+        const std::tuple<int, int, bool> edges[] = {{9, 300, true}, {10, 300, false},
+                                                    {0, 280, true}, {0, 279, false},
+                                                    {0, 319, true}, {0, 320, false}};
+        for (auto [x, y, inside] : edges)
             EXPECT_TRUE(viewPixel(x, y).closeTo(inside ? kRed : kBlack)) << x << ", " << y;
     }
 }
