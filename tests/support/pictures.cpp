@@ -90,15 +90,6 @@ Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom) 
     return picture;
 }
 
-Picture quadrants(int width, int height, const Rgba (&colors)[4]) {
-    Picture picture = solidPicture(width, height, {});
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            picture.at(x, y) = colors[(y < height / 2 ? 0 : 2) + (x < width / 2 ? 0 : 1)];
-    }
-    return picture;
-}
-
 void writePng(const std::string& path, const Picture& picture, PngKind kind) {
     // Colour type and the channels of each pixel, from r, g, b, a (grey is red).
     const int colorTypes[] = {2, 6, 0};
