@@ -44,14 +44,12 @@ TEST_F(ShowTest, NewLightIsAGreyLightAtTheEye) {
     Light light;
     EXPECT_EQ(std::tuple(light.lightId, light.enabled, light.type), std::tuple(GL_LIGHT0, true, 2));
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING) && glIsEnabled(GL_LIGHT0));
-    const std::pair<GLenum, std::array<GLfloat, 4>> sent[] = {
-        {GL_POSITION, {0, 0, 0, 1}},
-        {GL_SPOT_DIRECTION, {-1, 0, 0}},
-        {GL_SPOT_CUTOFF, {90}},
-        {GL_AMBIENT, {0.5f, 0.5f, 0.5f, 1}},
-        {GL_DIFFUSE, {0.4f, 0.4f, 0.4f, 1}},
-        {GL_SPECULAR, {0.2f, 0.2f, 0.2f, 1}},
-    };
+    const std::pair<GLenum, std::array<GLfloat, 4>> sent[] = {{GL_POSITION, {0, 0, 0, 1}},
+                                                              {GL_SPOT_DIRECTION, {-1, 0, 0}},
+                                                              {GL_SPOT_CUTOFF, {90}},
+                                                              {GL_AMBIENT, {0.5f, 0.5f, 0.5f, 1}},
+                                                              {GL_DIFFUSE, {0.4f, 0.4f, 0.4f, 1}},
+                                                              {GL_SPECULAR, {0.2f, 0.2f, 0.2f, 1}}};
     for (const auto& [name, expected] : sent) {
         std::array<GLfloat, 4> value{};
         glGetLightfv(GL_LIGHT0, name, value.data());

@@ -105,8 +105,7 @@ TEST_F(SpriteTest, PictureIsUprightTurnsClockwiseAndMirroredQuadsAreCulled) {
         {"mirrored left to right: culled", 0, -64, 64, {kBlack, kBlack, kBlack, kBlack}},
         {"mirrored top to bottom: culled", 0, 64, -64, {kBlack, kBlack, kBlack, kBlack}},
         {"mirrored both ways: turned half way", 0, -64, -64, {kWhite, kBlue, kGreen, kRed}},
-        {"stretched", 0, 128, 32, {kRed, kGreen, kBlue, kWhite}},
-    };
+        {"stretched", 0, 128, 32, {kRed, kGreen, kBlue, kWhite}}};
     for (const auto& [what, angle, drawWidth, drawHeight, seen] : cases) {
         SCOPED_TRACE(what);
         clear(0, 0, 0);
@@ -158,8 +157,7 @@ TEST_F(SpriteTest, SpritesAndBlobsLeaveTheDocumentedStateAndNoScreenSizeTouchesN
     // Each draw leaves its picture bound and its colour current.
     const std::tuple<std::function<void()>, GLuint, std::array<GLfloat, 4>> draws[] = {
         {[&] { drawOverlay(sprite, screen); }, sprite.id, {1, 1, 1, 0.75f}},
-        {[&] { blobs.updateAndDraw(); }, blobs.texture->id, {1, 0, 0, 1}},
-    };
+        {[&] { blobs.updateAndDraw(); }, blobs.texture->id, {1, 0, 0, 1}}};
     for (const auto& [draw, texture, color] : draws) {
         DrawState::setUnusual();
         DrawState expected = DrawState::read();
@@ -181,8 +179,7 @@ TEST(SpriteScale, DrawnSizeRoundsDownAndCentreStays) {
     const std::tuple<int, int, float, float, int, int> cases[] = {
         {120, 120, 0.99f, 0.99f, 118, 118},
         {5, -5, 0.5f, 0.5f, 2, -3},
-        {100, 100, 1.01f, 1.0f, 101, 100},
-    };
+        {100, 100, 1.01f, 1.0f, 101, 100}};
     for (auto [width, height, widthFactor, heightFactor, scaledWidth, scaledHeight] : cases) {
         Placement placement{10, 20, width, height};
         scaleDrawSize(placement, widthFactor, heightFactor);
