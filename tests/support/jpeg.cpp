@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
 
 #include "support/pictures.h"
 
@@ -24,7 +23,8 @@ void writeJpeg(const std::string& path, const Picture& picture) {
         0,    0,    0,    0,    0, 0,       0,      1,       2,      3, 4,  5,    6, 7, 8,    9, 10,
         11,   0x10, 1,    0,    0, 0,       0,      0,       0,      0, 0,  0,    0, 0, 0,    0, 0,
         0,    0,    0xff, 0xda, 0, 12,      3,      1,       0,      2, 0,  3,    0, 0, 63,   0};
-    out.insert(out.end(), std::begin(headers), std::end(headers));
+    for (uint8_t value : headers)
+        out.push_back(value);
     // Bits into bytes, most significant first; a 0xff byte is followed by a stuffed 0.
     unsigned byte = 0;
     int used = 0;
