@@ -90,15 +90,6 @@ Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom) 
     return picture;
 }
 
-Picture quadrants(int width, int height, const Rgba (&colors)[4]) {
-    Picture picture = solidPicture(width, height, {});
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            picture.at(x, y) = colors[(y < height / 2 ? 0 : 2) + (x < width / 2 ? 0 : 1)];
-    }
-    return picture;
-}
-
 void writePng(const std::string& path, const Picture& picture, PngKind kind) {
     // Colour type and the channels of each pixel, from r, g, b, a (grey is red).
     const int colorTypes[] = {2, 6, 0};
@@ -178,12 +169,9 @@ void writeTga(const std::string& path, const Picture& picture, const TgaOptions&
             putTgaPixel(pixels.back(), picture.at(x, y), bits);
         }
     }
-    Bytes encoded = runLengthEncode(pixels);
-    if (!options.runLength) {
-        encoded.clear();
-        for (const Bytes& pixel : pixels)
-            encoded.insert(encoded.end(), pixel.begin(), pixel.end());
-    }
-    out.insert(out.end(), encoded.begin(), encoded.end());
+    if (options.runLength)
+        pixels = {runLengthEncode(pixels)};
+    for (const Bytes& bytes : pixels)
+        out.insert(out.end(), bytes.begin(), bytes.end());
     writeFile(path, out);
 }

@@ -25,9 +25,6 @@ inline const std::string kPictures = HOPSASA_SOURCE_DIR "/tests/data/pictures/";
 Picture solidPicture(int width, int height, Rgba color);
 // The top `topRows` rows in `top`, the rest in `bottom`.
 Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom);
-// Four quadrants, in reading order: a picture turned, mirrored or with its channels
-// swapped shows none of them where they belong.
-Picture quadrants(int width, int height, const Rgba (&colors)[4]);
 
 // rgb and rgba: true colour; grey: 8 bits taken from the red channel. (PNGs with a palette
 // or grey and alpha are fixed files in tests/data/pictures.)
@@ -37,8 +34,9 @@ void writePng(const std::string& path, const Picture& picture, PngKind kind = Pn
 void writeSolidPng(const std::string& path, int width, int height, Rgba color,
                    PngKind kind = PngKind::rgb);
 
-// Baseline JPEG at quality 100 (colours survive within a few units), by the system's
-// encoder: SDL_image on Linux, GDI+ on Windows (support/jpeg_*.cpp).
+// Baseline JPEG, each 8x8 block in the colour of its top-left pixel (support/jpeg.cpp):
+// pictures flat over whole blocks come back within a unit or two. The page's tests write
+// theirs with the browser build's own writer.
 void writeJpeg(const std::string& path, const Picture& picture);
 void writeSolidJpeg(const std::string& path, int width, int height, Rgba color);
 
