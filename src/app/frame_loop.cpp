@@ -16,21 +16,27 @@ namespace {
 constexpr int kReplayFps = 60;
 
 const char* const kUsage =
-    "usage: hopsasa [--from SECONDS]\n"
+    "usage: hopsasa [--from SECONDS] [--desktop]\n"
     "\n"
     "Plays the show from the pictures and music.mp3 in the working directory; Escape quits.\n"
     "  --from SECONDS  start at that moment of the show: the frames before it are drawn\n"
     "                  unseen at 60 frames a second, then the show and its music go on\n"
     "                  from there in real time\n"
+    "  --desktop       leave the display in its own mode and show the 4:3 picture in the\n"
+    "                  largest area of it that fits, centred, with black bars beside it\n"
     "  --help          print this text\n"
     "Given twice, an option's last value counts.\n";
 
 // Returns an empty string when the arguments are good, "help", or what is wrong with them.
-std::string parseArguments(int argc, char** argv, double& from) {
+std::string parseArguments(int argc, char** argv, double& from, bool& desktop) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             return "help";
+        if (arg == "--desktop") {
+            desktop = true;
+            continue;
+        }
         if (arg != "--from")
             return (arg.starts_with("-") ? "unknown option '" : "stray argument '") + arg + "'";
         if (i + 1 >= argc)
@@ -54,7 +60,8 @@ void runFrameLoop(GLWindow& window, const std::function<void()>& drawFrame) {
 
 int runShow(int argc, char** argv) {
     double from = 0;
-    const std::string problem = parseArguments(argc, argv, from);
+    bool desktop = false;
+    const std::string problem = parseArguments(argc, argv, from, desktop);
     if (problem == "help") {
         std::fputs(kUsage, stdout);
         return 0;
@@ -64,7 +71,7 @@ int runShow(int argc, char** argv) {
         return 2;
     }
 
-    GLWindow window;
+    GLWindow window(desktop ? ScreenMode::desktop : ScreenMode::switched);
     Show show(window);
     if (from > 0) {
         // Replayed on a manual counter that runs at the system counter's frequency from
