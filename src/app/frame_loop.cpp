@@ -22,12 +22,14 @@ constexpr int kLowestRate = 24;
 constexpr int kHighestRate = 240;
 
 const char* const kUsage =
-    "usage: hopsasa [--from SECONDS] [--rate N] [--frame-log FILE]\n"
+    "usage: hopsasa [--from SECONDS] [--desktop] [--rate N] [--frame-log FILE]\n"
     "\n"
     "Plays the show from the pictures and music.mp3 in the working directory; Escape quits.\n"
     "  --from SECONDS    start at that moment of the show: the frames before it are drawn\n"
     "                    unseen at 60 frames a second, then the show and its music go on\n"
     "                    from there in real time\n"
+    "  --desktop         leave the display in its own mode and show the 4:3 picture in the\n"
+    "                    largest area of it that fits, centred, with black bars beside it\n"
     "  --rate N          N frames a second, 24 to 240, in step with the display's refresh:\n"
     "                    frame k shows the show at k/N seconds and is presented no sooner;\n"
     "                    frames that come too late are skipped to keep up with the music\n"
@@ -39,7 +41,8 @@ const char* const kUsage =
 
 struct Options {
     double from = 0;
-    int rate = 0;  // 0: unpaced
+    bool desktop = false;  // the desktop's own mode, the picture fitted into it
+    int rate = 0;          // 0: unpaced
     std::string frameLog;
 };
 
@@ -49,6 +52,10 @@ std::string parseArguments(int argc, char** argv, Options& options) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             return "help";
+        if (arg == "--desktop") {
+            options.desktop = true;
+            continue;
+        }
         if (arg != "--from" && arg != "--rate" && arg != "--frame-log")
             return (arg.starts_with("-") ? "unknown option '" : "stray argument '") + arg + "'";
         if (i + 1 >= argc)
@@ -113,7 +120,7 @@ int runShow(int argc, char** argv) {
     if (rate)
         platform::useManualCounter(rateFrequency, 0);
 
-    GLWindow window;
+    GLWindow window(options.desktop ? ScreenMode::desktop : ScreenMode::switched);
     if (rate)
         platform::syncToVerticalBlank(window.hDC);
     Show show(window);

@@ -1,5 +1,7 @@
 #include "gfx/gl_window.h"
 
+#include <algorithm>
+
 #include "platform/gl.h"
 #include "platform/message_box.h"
 
@@ -23,7 +25,17 @@ void windowError(platform::WindowHandle owner, const char* text, const char* tit
 
 }  // namespace
 
-GLWindow::GLWindow() {
+PictureArea fitPicture(int width, int height) {
+    // Whichever side is short for 4:3 sets the size; the product stays in range for every
+    // size a display has.
+    const int areaWidth = std::max(0, std::min(width, height * 4 / 3)) & ~1;
+    const int areaHeight = std::max(0, std::min(height, width * 3 / 4)) & ~1;
+    // Each offset is the even number nearest to half the margin.
+    return {(width - areaWidth + 2) / 4 * 2, (height - areaHeight + 2) / 4 * 2, areaWidth,
+            areaHeight};
+}
+
+GLWindow::GLWindow(ScreenMode screen) : screen(screen) {
     clock.start();
     frameCount = 0;
     framesPerSecond = 0;
@@ -36,23 +48,32 @@ GLWindow::GLWindow() {
         return;
     }
 
+    // The desktop's mode is kept before it is read: a program that declares itself aware of
+    // the display's scaling reads the mode in real pixels.
+    const bool desktop = screen == ScreenMode::desktop;
+    if (desktop && !platform::useDesktopMode()) {
+        windowError(nullptr, "Unable to switch to fullscreen", "Window error");
+        return;
+    }
     platform::DisplayMode mode;
     if (!platform::currentDisplayMode(mode)) {
         windowError(nullptr, "Unable to get displaysettings", "Window error");
         return;
     }
-    mode.width = kWidth;
-    mode.height = kHeight;
-    mode.bitsPerPixel = 32;
-    if (!platform::changeDisplayMode(mode)) {
-        windowError(nullptr, "Unable to switch to fullscreen", "Window error");
-        return;
+    if (!desktop) {
+        mode.width = kWidth;
+        mode.height = kHeight;
+        mode.bitsPerPixel = 32;
+        if (!platform::changeDisplayMode(mode)) {
+            windowError(nullptr, "Unable to switch to fullscreen", "Window error");
+            return;
+        }
     }
 
     platform::showCursor(false);
 
     // A borderless window has no frame, so the client area is the whole window.
-    hWnd = platform::createWindow(title, title, 0, 0, kWidth, kHeight);
+    hWnd = platform::createWindow(title, title, 0, 0, mode.width, mode.height);
     if (!hWnd)
         return;
     hDC = platform::deviceOf(hWnd);
@@ -77,6 +98,7 @@ GLWindow::GLWindow() {
     }
 
     platform::showWindow(hWnd);
+    fitToSurface();
     resize();
 
     glEnable(GL_DEPTH_TEST);
@@ -89,7 +111,7 @@ GLWindow::GLWindow() {
 void GLWindow::resize() {
     width = kWidth;
     height = kHeight;
-    glViewport(0, 0, kWidth, kHeight);
+    glViewport(area.x, area.y, area.width, area.height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, 4.0 / 3.0, 0.01, 1000.0);
@@ -115,7 +137,20 @@ bool GLWindow::pumpFrame() {
     platform::swapBuffers(hDC);
     if (taken)
         platform::dispatchMessage(message);
+    fitToSurface();
     return true;
+}
+
+void GLWindow::fitToSurface() {
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
+    if (screen != ScreenMode::desktop || !platform::drawableSize(hDC, surfaceWidth, surfaceHeight))
+        return;
+    const PictureArea fitted = fitPicture(surfaceWidth, surfaceHeight);
+    if (fitted == area)
+        return;
+    area = fitted;
+    glViewport(area.x, area.y, area.width, area.height);
 }
 
 intptr_t windowProc(platform::WindowHandle window, const platform::Message& message) {

@@ -98,6 +98,14 @@ bool changeDisplayMode(const DisplayMode& mode);
 // tell (the offscreen display, a web page).
 int displayRefreshRate();
 
+// Leaves the primary display in its current mode for the run, instead of changeDisplayMode:
+// the window made next covers the whole display in that mode, above the rest of the
+// desktop. Nothing changes, so nothing is restored and no guard is started. On Windows the
+// program declares itself aware of the display's scaling, so that the mode and the window
+// are in real pixels. Call after registerWindowClass; false where the system has no such
+// choice (a browser's page, whose canvas is its one mode).
+bool useDesktopMode();
+
 void showCursor(bool show);
 
 // Creates a hidden borderless window covering (x, y, width, height); null on failure.
@@ -118,6 +126,10 @@ bool makeCurrent(DeviceHandle device, ContextHandle context);
 
 // Shows the window, brings it to the front and gives it the keyboard focus.
 void showWindow(WindowHandle window);
+
+// The size in pixels of the device's drawing surface: the window's client area, which a
+// high-DPI display may measure in units of its own elsewhere. False without a surface.
+bool drawableSize(DeviceHandle device, int& width, int& height);
 
 // Presents the back buffer.
 bool swapBuffers(DeviceHandle device);

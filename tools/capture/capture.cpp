@@ -254,12 +254,15 @@ std::vector<std::string> ffmpegArguments(const Options& options) {
     if (music)
         args.insert(args.end(), {"-ss", start, "-i", kMusicFile});
     // vflip turns the bottom-up frames upright by stepping their rows backwards, copying
-    // nothing; the scaler converts to yuv420p as it scales.
+    // nothing; the scaler converts to yuv420p as it scales. The picture goes where the show
+    // puts it on a desktop of the video's size; pad counts from the top.
+    const PictureArea area = fitPicture(w, h);
+    const std::string top = std::to_string(h - area.height - area.y);
     args.insert(args.end(),
                 {"-vf",
-                 "vflip,scale=" + std::to_string(w) + ":" + std::to_string(h) +
-                     ":force_original_aspect_ratio=decrease:flags=lanczos,pad=" +
-                     std::to_string(w) + ":" + std::to_string(h) + ":(ow-iw)/2:(oh-ih)/2",
+                 "vflip,scale=" + std::to_string(area.width) + ":" + std::to_string(area.height) +
+                     ":flags=lanczos,pad=" + std::to_string(w) + ":" + std::to_string(h) + ":" +
+                     std::to_string(area.x) + ":" + top,
                  "-c:v", "libx264", "-preset", options.preset, "-crf", std::to_string(options.crf),
                  "-pix_fmt", "yuv420p", "-movflags", "+faststart"});
     // The soundtrack is padded with silence and cut where the frames end, so the video is

@@ -61,6 +61,7 @@ struct DisplayState {
     WindowProc proc = nullptr;
     bool modeRequested = false;
     SDL_DisplayMode requestedMode{};
+    bool desktopMode = false;        // the window covers the display in the desktop's own mode
     WindowRecord* window = nullptr;  // the one window the program makes
     std::atomic<bool> escapePressed{false};
 };
@@ -305,6 +306,13 @@ int displayRefreshRate() {
     return now.refresh_rate;
 }
 
+bool useDesktopMode() {
+    if (!gDisplay.videoReady)
+        return false;
+    gDisplay.desktopMode = offscreenDisplayMode() == nullptr;
+    return true;
+}
+
 void showCursor(bool show) {
     if (gDisplay.videoReady)
         SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
@@ -355,6 +363,8 @@ bool setPixelFormat(DeviceHandle device, int formatIndex, const PixelFormat&) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
     if (gDisplay.modeRequested)
         flags |= SDL_WINDOW_FULLSCREEN;
+    else if (gDisplay.desktopMode)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;  // never a mode change
     window->sdl = SDL_CreateWindow(window->title.c_str(), window->x, window->y, window->width,
                                    window->height, flags);
     if (!window->sdl)
@@ -386,6 +396,13 @@ void showWindow(WindowHandle window) {
         return;
     SDL_ShowWindow(window->sdl);
     SDL_RaiseWindow(window->sdl);
+}
+
+bool drawableSize(DeviceHandle device, int& width, int& height) {
+    if (!device || !device->window->sdl)
+        return false;
+    SDL_GL_GetDrawableSize(device->window->sdl, &width, &height);
+    return true;
 }
 
 bool swapBuffers(DeviceHandle device) {

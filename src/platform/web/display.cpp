@@ -130,6 +130,12 @@ EM_JS(void, sizeCanvas, (int width, int height), {
     canvas.height = height;
 });
 
+EM_JS(void, canvasSize, (int* width, int* height), {
+    var canvas = Module["canvas"];
+    HEAP32[width >> 2] = canvas ? canvas.width : 0;
+    HEAP32[height >> 2] = canvas ? canvas.height : 0;
+});
+
 // Depth, stencil and alpha as the pixel format asks; no multisampling, which the desktop
 // formats do not have either. The drawing buffer is not preserved: every frame is drawn
 // whole, and is read back (by the tests) in the same task as it was drawn.
@@ -242,6 +248,11 @@ bool changeDisplayMode(const DisplayMode& mode) {
     return canvasMode;
 }
 
+// The page's fullscreen view fits the canvas into the screen by itself.
+bool useDesktopMode() {
+    return false;
+}
+
 void showCursor(bool show) {
     if (pageHasCanvas())
         setCanvasCursor(show ? 1 : 0);
@@ -287,6 +298,13 @@ bool makeCurrent(DeviceHandle device, ContextHandle context) {
 void showWindow(WindowHandle window) {
     if (window)
         showCanvas();
+}
+
+bool drawableSize(DeviceHandle device, int& width, int& height) {
+    if (!device || !pageHasCanvas())
+        return false;
+    canvasSize(&width, &height);
+    return true;
 }
 
 bool swapBuffers(DeviceHandle device) {

@@ -214,6 +214,13 @@ int displayRefreshRate() {
     return settings.dmDisplayFrequency > 1 ? static_cast<int>(settings.dmDisplayFrequency) : 0;
 }
 
+bool useDesktopMode() {
+    // Without it, a scaled display would report its mode in scaled units and stretch the
+    // window's smaller surface over the display.
+    SetProcessDPIAware();
+    return true;
+}
+
 void showCursor(bool show) {
     ShowCursor(show ? TRUE : FALSE);
 }
@@ -286,6 +293,15 @@ void showWindow(WindowHandle window) {
     UpdateWindow(window->hwnd);
     SetForegroundWindow(window->hwnd);
     SetFocus(window->hwnd);
+}
+
+bool drawableSize(DeviceHandle device, int& width, int& height) {
+    RECT client;
+    if (!device || !GetClientRect(WindowFromDC(device->hdc), &client))
+        return false;
+    width = static_cast<int>(client.right - client.left);
+    height = static_cast<int>(client.bottom - client.top);
+    return true;
 }
 
 bool swapBuffers(DeviceHandle device) {

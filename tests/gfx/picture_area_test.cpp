@@ -1,0 +1,34 @@
+// Where the 4:3 picture goes on a display or video frame of another size.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "gfx/gl_window.h"
+
+TEST(FitPicture, LargestCentredFourByThreeAreaOnCommonDisplays) {
+    const struct {
+        int width, height;
+        PictureArea area;
+    } cases[] = {{800, 600, {0, 0, 800, 600}},       {640, 480, {0, 0, 640, 480}},
+                 {1280, 720, {160, 0, 960, 720}},    {1920, 1080, {240, 0, 1440, 1080}},
+                 {1280, 1024, {0, 32, 1280, 960}},   {1366, 768, {172, 0, 1024, 768}},
+                 {2560, 1600, {214, 0, 2132, 1600}}, {0, 0, {0, 0, 0, 0}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(fitPicture(c.width, c.height), c.area) << c.width << "x" << c.height;
+}
+
+TEST(FitPicture, EvenAreaInsideFillsOneSideAndKeepsTheShape) {
+    for (int width = 16; width <= 4000; width += 37) {
+        for (int height = 16; height <= 3000; height += 29) {
+            const PictureArea a = fitPicture(width, height);
+            SCOPED_TRACE(testing::Message() << width << "x" << height);
+            EXPECT_EQ((a.x | a.y | a.width | a.height) & 1, 0);
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.width <= width && a.y + a.height <= height);
+            EXPECT_TRUE(width - a.width <= 1 || height - a.height <= 1);
+            EXPECT_LE(std::abs(a.width * 3 - a.height * 4), 8);
+            // Centred: the bars on either side differ by at most two pixels.
+            EXPECT_LE(std::abs((width - a.width - a.x) - a.x), 2);
+            EXPECT_LE(std::abs((height - a.height - a.y) - a.y), 2);
+        }
+    }
+}
