@@ -283,8 +283,11 @@ class Xorg(Xvfb):
     # single mode is the only one offered (the driver would add modes of its own wherever
     # the monitor's ranges let it). Clients are logged with their process ids (-audit 4).
 
-    # VESA timings: pixel clock (MHz), horizontal and vertical edges, sync polarities.
-    MODELINES = {"1024x768": "65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync",
+    # VESA and CEA timings: pixel clock (MHz), horizontal and vertical edges, sync polarities.
+    MODELINES = {"1920x1080": "148.50 1920 2008 2052 2200 1080 1084 1089 1125 +hsync +vsync",
+                 "1280x1024": "108.00 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync",
+                 "1280x720": "74.25 1280 1390 1430 1650 720 725 730 750 +hsync +vsync",
+                 "1024x768": "65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync",
                  "800x600": "40.00 800 840 968 1056 600 601 605 628 +hsync +vsync",
                  "640x480": "25.175 640 656 752 800 480 490 492 525 -hsync -vsync"}
 
@@ -299,7 +302,7 @@ class Xorg(Xvfb):
         with open(config, "w") as out:
             out.write(
                 'Section "ServerFlags"\n Option "AutoAddDevices" "false"\nEndSection\n'
-                'Section "Device"\n Identifier "dummy"\n Driver "dummy"\n VideoRam 16384\n'
+                'Section "Device"\n Identifier "dummy"\n Driver "dummy"\n VideoRam 65536\n'
                 'EndSection\nSection "Monitor"\n Identifier "monitor"\n'
                 f' HorizSync {ranges[0]}\n VertRefresh {ranges[1]}\n'
                 + "".join(f' Modeline "{m}" {self.MODELINES[m]}\n' for m in modes) +

@@ -11,16 +11,11 @@ import pytest
 from harness import CAPTURE, Xorg, difference, near, thumbnail, wait_for
 
 
-class Desktop(Xorg):
-    # The harness's modes, a 720p one and a 5:4 one (CEA and VESA timings).
-    MODELINES = dict(Xorg.MODELINES, **{
-        "1280x720": "74.25 1280 1390 1430 1650 720 725 730 750 +hsync +vsync",
-        "1280x1024": "108.00 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync"})
-
-
-# The desktop's mode: the picture's area (left, top, width, height).
-AREAS = {"1024x768": (0, 0, 1024, 768), "1280x720": (160, 0, 960, 720),
-         "1280x1024": (0, 32, 1280, 960), "640x480": (0, 0, 640, 480)}
+# The desktop's modes, the first its own: the picture's area (left, top, width, height).
+DESKTOPS = {"1920x1080": (("1920x1080", "800x600"), (240, 0, 1440, 1080)),
+            "1280x1024": (("1280x1024", "800x600"), (0, 32, 1280, 960)),
+            "640x480": (("640x480", "800x600"), (0, 0, 640, 480)),
+            "1024x768_only": (("1024x768",), (0, 0, 1024, 768))}
 
 
 @pytest.fixture(scope="module")
@@ -32,10 +27,12 @@ def title_card(colour_show):
         return thumbnail(os.path.join(frames, "frame_000000.png"))
 
 
-@pytest.mark.parametrize("desktop", AREAS)
+@pytest.mark.parametrize("desktop", DESKTOPS)
 def test_picture_fitted_into_the_desktops_mode(desktop, title_card, colour_show, tmp_path,
                                                defer, show):
-    server = Desktop(tmp_path, (desktop, "800x600"))
+    offered, (left, top, width, height) = DESKTOPS[desktop]
+    desktop = offered[0]
+    server = Xorg(tmp_path, offered)
     defer(server.stop)
     assert server.mode() == (desktop, desktop)
     run = show(server, colour_show, args=["--desktop"])
@@ -44,7 +41,6 @@ def test_picture_fitted_into_the_desktops_mode(desktop, title_card, colour_show,
     guards = subprocess.run(["ps", "-o", "comm=", "--ppid", str(run.process.pid)],
                             capture_output=True, text=True).stdout.split()
     assert "hopsasa-guard" not in guards, "nothing to restore, so no guard"
-    left, top, width, height = AREAS[desktop]
     modes = set()
 
     def title_shown():
