@@ -8,7 +8,8 @@ import subprocess
 import numpy as np
 import pytest
 import sound
-from harness import CAPTURE, DATA, colour, near, pixel, show_frames, show_list
+from harness import (CAPTURE, DATA, colour, difference, load, near, pixel, show_frames,
+                     show_list, thumbnail)
 
 
 @pytest.fixture
@@ -52,6 +53,15 @@ def test_frames_are_exact_and_a_later_start_draws_the_same_frames(capture, tmp_p
         for n in (k, k + 1):
             assert filecmp.cmp(frame(first, n), frame(later, n), shallow=False), n
     assert len(os.listdir(later)) == 2 * len(moments), "--to stops in time"
+    # At another size the frame is drawn at that size, between the bars --desktop leaves.
+    k = at(2, 2.2)
+    run = capture("--frames", later, "--fps", 5, "--size", "1280x720", "--from", "%.1f" % (k / 5),
+                  "--to", "%.1f" % ((k + 1) / 5))
+    wide = np.asarray(load(frame(later, k)))
+    assert run.returncode == 0 and wide.shape == (720, 1280, 3), run.stderr
+    assert wide[:, :160].max() == 0 and wide[:, 1120:].max() == 0, "black bars"
+    inside = thumbnail(load(frame(later, k)).crop((160, 0, 1120, 720)))
+    assert difference(inside, thumbnail(frame(first, k))) < 6.0, "the same picture, larger"
 
 
 def test_video_holds_every_frame_and_the_soundtrack(capture, tmp_path):
@@ -112,7 +122,6 @@ def test_crf_and_preset_reach_the_encoder(capture, tmp_path, args, written):
     (["--frames", "/tmp", "--fps", "0"], 2, "--fps takes a whole number"),
     (["--frames", "/tmp", "--fps", "x"], 2, "--fps takes a whole number"),
     (["--video", "a.mp4", "--size", "640"], 2, "--size takes WIDTHxHEIGHT"),
-    (["--frames", "/tmp", "--size", "640x360"], 2, "--size is for --video only"),
     (["--frames", "/tmp", "--video", "a.mp4"], 2, "give either"),
     (["--bogus", "1"], 2, "unknown option '--bogus'"),
     (["--frames", "/tmp", "--from", "-1"], 2, "--from takes seconds from 0 to"),

@@ -10,12 +10,14 @@ import sys
 import tarfile
 import zipfile
 
+import numpy as np
 import pytest
+from PIL import Image
 
 from harness import DATA, RELEASE_DIR, SOURCE_DIR, show_frames
 
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "release"))
-from release import package_of  # noqa: E402
+from release import SCREENSHOT, package_of  # noqa: E402
 
 LINUX = "hopsasa-linux-x86_64.tar.gz"
 WINDOWS = "hopsasa-windows-x64.zip"
@@ -134,12 +136,16 @@ def test_each_archive_unpacks_to_one_folder_with_the_show(release):
     # The page fetches the files files.txt names from data/.
     assert (archives[WEB][2] / "files.txt").read_text().split() == data
     # Nothing of an earlier release stays (release.make leaves a video there first).
-    made = [LINUX, WINDOWS, WEB, INFO]
+    made = [LINUX, WINDOWS, WEB, INFO, SCREENSHOT]
     assert sorted(os.listdir(RELEASE_DIR)) == sorted(made + ["SHA256SUMS"])
     with open(os.path.join(RELEASE_DIR, "SHA256SUMS")) as f:
         assert sorted(line.split()[1] for line in f) == sorted(made)
     subprocess.run(["sha256sum", "--check", "--quiet", "SHA256SUMS"], cwd=RELEASE_DIR,
                    check=True)
+    # The screenshot: the show drawn at 1920x1080, the 4:3 picture between black bars.
+    shot = np.asarray(Image.open(os.path.join(RELEASE_DIR, SCREENSHOT)).convert("RGB"))
+    assert shot.shape == (1080, 1920, 3)
+    assert shot[:, :240].max() == 0 and shot[:, 1680:].max() == 0 and shot[:, 240:1680].mean() > 128
 
 
 def test_info_file_is_80_columns_of_ascii_and_states_the_facts(release):
@@ -153,6 +159,7 @@ def test_info_file_is_80_columns_of_ascii_and_states_the_facts(release):
     flat = " ".join(text.split())
     for fact in [f"hopsasa {version}", f"glibc {glibc[0]}.{glibc[1]} or newer", "Escape quits",
                  "hopsasa-1080p60.mp4", "60 frames a second", f"{show_frames(60)} frames",
+                 SCREENSHOT, "--desktop --rate 60", "without the flash check",
                  "libGL.so.1", "libasound.so.2", "hopsasa-web.zip", "WebGL",
                  *os.listdir(top / "lib")]:  # each library in lib/ is named
         assert fact in flat

@@ -36,13 +36,10 @@ namespace {
 
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
-// Frames are read back as OpenGL holds them: blue, green, red and a fourth byte a pixel,
-// bottom row first. Neither the PNG writer nor ffmpeg needs them turned around first.
-constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 4;
-constexpr ptrdiff_t kRowBytes = ptrdiff_t{kWidth} * 4;
 
 const char* const kUsage =
-    "usage: hopsasa-capture --frames DIR [--fps N] [--from SECONDS] [--to SECONDS]\n"
+    "usage: hopsasa-capture --frames DIR [--fps N] [--size WxH]\n"
+    "                       [--from SECONDS] [--to SECONDS]\n"
     "       hopsasa-capture --video FILE [--fps N] [--size WxH] [--crf N] [--preset NAME]\n"
     "                       [--from SECONDS] [--to SECONDS]\n"
     "       hopsasa-capture --list [--fps N]\n"
@@ -52,8 +49,9 @@ const char* const kUsage =
     "                   show at k / N seconds, whatever --from says\n"
     "  --video FILE     encode H.264 video with the soundtrack through ffmpeg\n"
     "  --fps N          frames per second, 1 to 240 (default 60)\n"
-    "  --size WxH       video frame size; the 4:3 picture is scaled and pillarboxed\n"
-    "                   (default 800x600; for example 1280x720 or 1920x1080)\n"
+    "  --size WxH       frame size (default 800x600; for example 1280x720 or 1920x1080):\n"
+    "                   the 4:3 picture pillarboxed as the show's --desktop places it;\n"
+    "                   frames are drawn at that size, a video's are scaled from 800x600\n"
     "  --crf N          the video's quality, 0 (lossless) to 51 (default 18)\n"
     "  --preset NAME    x264's speed preset, ultrafast to placebo (default medium)\n"
     "  --from SECONDS   start at the first frame at or after that moment; the frames\n"
@@ -73,8 +71,8 @@ struct Options {
     std::string videoFile;
     bool list = false;
     int fps = 60;
-    int videoWidth = kWidth;
-    int videoHeight = kHeight;
+    int width = kWidth;  // of the frames written
+    int height = kHeight;
     int crf = 18;
     std::string preset = "medium";
     std::optional<std::string> from;
@@ -122,9 +120,9 @@ std::string parseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--size") {
             size_t x = value.find('x');
             if (x == std::string::npos ||
-                !parseWholeNumber(value.substr(0, x), 16, 7680, options.videoWidth) ||
-                !parseWholeNumber(value.substr(x + 1), 16, 4320, options.videoHeight) ||
-                options.videoWidth % 2 != 0 || options.videoHeight % 2 != 0)
+                !parseWholeNumber(value.substr(0, x), 16, 7680, options.width) ||
+                !parseWholeNumber(value.substr(x + 1), 16, 4320, options.height) ||
+                options.width % 2 != 0 || options.height % 2 != 0)
                 return "--size takes WIDTHxHEIGHT, even numbers from 16x16 to 7680x4320, for "
                        "example 1920x1080, not '" +
                        value + "'";
@@ -152,8 +150,6 @@ std::string parseArguments(int argc, char** argv, Options& options) {
                    : "--list takes no other option than --fps";
     if (options.framesDir.empty() == options.videoFile.empty())
         return "give either --frames DIR or --video FILE";
-    if (sizeGiven && options.videoFile.empty())
-        return "--size is for --video only";
     if (encoderGiven && options.videoFile.empty())
         return "--crf and --preset are for --video only";
 
@@ -229,8 +225,8 @@ int recordBox(const platform::MessageBoxRequest& request, void* boxes) {
 }
 
 std::vector<std::string> ffmpegArguments(const Options& options) {
-    const int w = options.videoWidth;
-    const int h = options.videoHeight;
+    const int w = options.width;
+    const int h = options.height;
     std::vector<std::string> args = {"ffmpeg",
                                      "-hide_banner",
                                      "-loglevel",
@@ -312,10 +308,11 @@ void catchStopSignals() {
 
 // Writes one PNG frame under a name of its own first, so that a frame file is whole
 // whenever it is there under its own name.
-std::string writeFrameFile(platform::PngWriter& png, const std::string& path,
-                           const uint8_t* pixels) {
+std::string writeFrameFile(platform::PngWriter& png, const std::string& path, const uint8_t* pixels,
+                           int width, int height) {
     const std::string part = path + ".part";
-    const platform::PixelRows rows{pixels + (kHeight - 1) * kRowBytes, -kRowBytes, kWidth, kHeight,
+    const ptrdiff_t rowBytes = ptrdiff_t{width} * 4;
+    const platform::PixelRows rows{pixels + (height - 1) * rowBytes, -rowBytes, width, height,
                                    platform::PixelOrder::bgrx};
     if (!png.write(part.c_str(), rows) || std::rename(part.c_str(), path.c_str()) != 0) {
         std::remove(part.c_str());
@@ -350,12 +347,18 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     std::vector<std::string> boxes;
     platform::setMessageBoxSink(recordBox, &boxes);
-    platform::useOffscreenDisplay({kWidth, kHeight, 32});
+    // Frames of another size are drawn at that size, the picture placed as on a desktop of
+    // that size; a video's frames are drawn at 800x600, and ffmpeg scales them.
+    const bool toVideo = !options.videoFile.empty();
+    const int width = toVideo ? kWidth : options.width;
+    const int height = toVideo ? kHeight : options.height;
+    platform::useOffscreenDisplay({width, height, 32});
     // Frame k is drawn at tick k: exactly k / fps seconds after frame 0.
     const FrameTimes times{0, options.fps, options.fps};
     platform::useManualCounter(options.fps, times.first);
 
-    GLWindow window;
+    GLWindow window(width == kWidth && height == kHeight ? ScreenMode::switched
+                                                         : ScreenMode::desktop);
     if (!window.hRC) {
         for (const std::string& box : boxes)
             std::printf("%s\n", box.c_str());
@@ -366,7 +369,6 @@ int main(int argc, char** argv) {
         show.seek(options.firstFrame, times);
     show.startMusic(static_cast<double>(options.firstFrame) / options.fps);
 
-    const bool toVideo = !options.videoFile.empty();
     FfmpegPipe ffmpeg;
     // Stopped during start-up, no video is begun.
     const bool videoBegun = toVideo && !gStopSignal;
@@ -382,14 +384,15 @@ int main(int argc, char** argv) {
     const int writers =
         toVideo ? 1 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<platform::PngWriter> png(toVideo ? 0 : writers);
+    const size_t frameBytes = static_cast<size_t>(width) * height * 4;
     FramePipeline frames(
-        writers, writers + 2, kFrameBytes,
+        writers, writers + 2, frameBytes,
         [&](int writer, int64_t index, const uint8_t* pixels) -> std::string {
             if (toVideo)
-                return ffmpeg.write(pixels, kFrameBytes) ? "" : "ffmpeg stopped taking frames";
+                return ffmpeg.write(pixels, frameBytes) ? "" : "ffmpeg stopped taking frames";
             char name[32];
             std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(index));
-            return writeFrameFile(png[writer], options.framesDir + name, pixels);
+            return writeFrameFile(png[writer], options.framesDir + name, pixels, width, height);
         });
 
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -400,7 +403,9 @@ int main(int argc, char** argv) {
         uint8_t* pixels = frames.buffer();
         if (!pixels)
             break;
-        glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+        // Read back as OpenGL holds them: blue, green, red and a fourth byte a pixel, bottom
+        // row first. Neither the PNG writer nor ffmpeg needs them turned around first.
+        glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
         frames.submit(k);
         if (k % 30 == 0) {
             std::fflush(stdout);

@@ -3,6 +3,7 @@
     release.py pack --linux BUILD --windows BUILD --web WEB --out DIR
     release.py video --linux BUILD --out FILE
     release.py flash --linux BUILD --out FILE
+    release.py screenshot --linux BUILD --out FILE
 
 `pack` writes into DIR: hopsasa-linux-x86_64.tar.gz (the program, the libraries it needs
 beyond a desktop's own, its data, a launcher), hopsasa-windows-x64.zip (the exe and its
@@ -12,6 +13,7 @@ file beside them, and SHA256SUMS of every file in DIR. `video` captures the whol
 show at 1920x1080 and 60 frames a second and checks the file with ffprobe. `flash` runs the
 flash check (tools/flash/hopsasa-flash) on the whole show at 60 frames a second, fails on a
 fail and writes its verdict to FILE, which `pack --flash FILE` states in the info file.
+`screenshot` writes a PNG of the show mid-scene, drawn at 1920x1080 by the capture tool.
 
 What went into each program is read, not listed by hand: the shared libraries from ldd,
 the archive members and start-up objects from the linker's map, the header-only code from
@@ -46,6 +48,7 @@ INFO = "hopsasa.txt"
 SUMS = "SHA256SUMS"
 WIDTH = 80
 VIDEO_SIZE, VIDEO_FPS = "1920x1080", 60
+SCREENSHOT, SCREENSHOT_AT = "hopsasa-1920x1080.png", "51"  # the blob burst at its height
 FLASH_CHECK = os.path.join(SOURCE_DIR, "tools", "flash", "hopsasa-flash")
 
 # Licences whose Debian copyright file names none for the package as a whole.
@@ -440,7 +443,9 @@ def info_facts(version, linux, windows, web, video, flash_verdict):
         f"{VIDEO} is the whole show, drawn frame by frame by our capture tool: "
         f"{VIDEO_SIZE.replace('x', ' x ')} pixels, {VIDEO_FPS} frames a second, H.264 "
         f"(yuv420p) with the soundtrack in AAC; {video['frames']} frames, "
-        f"{video['seconds']:.2f} seconds. The 4:3 picture is pillarboxed.", " ")
+        f"{video['seconds']:.2f} seconds. The 4:3 picture is pillarboxed. {SCREENSHOT} is "
+        f"the show at {SCREENSHOT_AT} seconds, drawn at that size as on a compo machine's "
+        "display.", " ")
     if flash_verdict:
         flashing = wrap(
             "Every frame of the show at 60 frames a second was checked for flashing that can "
@@ -636,6 +641,27 @@ def flash(args):
     print(f"release: the flash check: {verdict}")
 
 
+def screenshot(args):
+    build = load_build(args.linux, "Linux")
+    out = os.path.abspath(args.out)
+    with tempfile.TemporaryDirectory() as frames:
+        capture = subprocess.run([build["capture"], "--frames", frames, "--size", VIDEO_SIZE,
+                                  "--from", SCREENSHOT_AT, "--to", f"{SCREENSHOT_AT}.01"],
+                                 cwd=DATA, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                 text=True)
+        drawn = sorted(os.listdir(frames))
+        if capture.returncode != 0 or len(drawn) != 1:
+            fail(f"the capture tool ended with status {capture.returncode}: {capture.stderr}")
+        shutil.move(os.path.join(frames, drawn[0]), out)
+    with open(out, "rb") as f:
+        header = f.read(24)
+    width, height = (int(n) for n in VIDEO_SIZE.split("x"))
+    if header[:8] != b"\x89PNG\r\n\x1a\n" or header[16:24] != width.to_bytes(4, "big") + \
+            height.to_bytes(4, "big"):
+        fail(f"{out} is not a {VIDEO_SIZE} PNG")
+    print(f"release: {out}: the show at {SCREENSHOT_AT} s, {VIDEO_SIZE}")
+
+
 def video(args):
     build = load_build(args.linux, "Linux")
     frames, seconds = show_facts(build["capture"])
@@ -681,6 +707,10 @@ def main():
     v.add_argument("--linux", required=True)
     v.add_argument("--out", required=True)
     v.set_defaults(func=video)
+    s = commands.add_parser("screenshot")
+    s.add_argument("--linux", required=True)
+    s.add_argument("--out", required=True)
+    s.set_defaults(func=screenshot)
     f = commands.add_parser("flash")
     f.add_argument("--linux", required=True)
     f.add_argument("--out", required=True)
