@@ -1,8 +1,8 @@
-# The show from read-only media: its folder and the home folder mounted read-only (bind
-# mounts in a mount namespace of the test's own, as root), it plays to its end with exactly
-# the messages of a run from a writable folder, and asks to write nothing anywhere but
-# devices and Mesa's shader cache in the home folder (the driver's, which gives up quietly
-# where it cannot write), as strace sees every open, creation, rename and removal.
+# The show from read-only media, in either mode: its folder and the home folder mounted
+# read-only (bind mounts in a mount namespace of the test's own, as root), it plays to its
+# end with exactly the messages of a run from a writable folder, and asks to write nothing
+# anywhere but devices and Mesa's shader cache in the home folder (the driver's, which gives
+# up quietly where it cannot write), as strace sees every open, creation, rename and removal.
 import os
 import pwd
 import re
@@ -35,18 +35,19 @@ def in_a_namespace(read_only, command):
 
 
 @pytest.mark.skipif(os.geteuid() != 0, reason="bind mounts need root")
-def test_plays_from_read_only_media_writing_nothing(tmp_path, xvfb, show):
+@pytest.mark.parametrize("mode", [[], ["--desktop"]], ids=["switched", "desktop"])
+def test_plays_from_read_only_media_writing_nothing(mode, tmp_path, xvfb, show):
     # The libraries find the home folder in the user database, not in $HOME.
     folder, home = tmp_path / "hopsasa", pwd.getpwuid(os.getuid()).pw_dir
     shutil.copytree(DATA, folder)
     shutil.copy(PROGRAM, folder / "hopsasa")
     server, trace = xvfb(), tmp_path / "trace"
     env = {"HOME": home}
-    writable = show(server, folder, env, command=[str(folder / "hopsasa"), "--from", FROM])
+    writable = show(server, folder, env, command=[str(folder / "hopsasa"), "--from", FROM, *mode])
     assert writable.wait(timeout=120) == 0, writable.stdout()
     traced = ["strace", "-f", "-qq", "-o", str(trace), "-e",
               "trace=open,openat,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,"
-              "truncate", str(folder / "hopsasa"), "--from", FROM]
+              "truncate", str(folder / "hopsasa"), "--from", FROM, *mode]
     read_only = show(server, folder, env, command=in_a_namespace([folder, home], traced))
     assert read_only.wait(timeout=120) == 0, read_only.stdout()
     assert read_only.stdout() == writable.stdout(), "the messages of a writable folder"
