@@ -165,3 +165,23 @@ def test_gl_mapping_tests_pass_on_webgl(page, tmp_path):
     print(log)
     assert shown.evaluate("window.exitCode") == 0, log
     assert "[  PASSED  ]" in log and "FAILED" not in log
+
+
+def test_fullscreen_keeps_the_picture_four_by_three_between_black_bars(page, tmp_path):
+    # On a 1920x1080 screen the page's fullscreen view puts the picture where the show's
+    # --desktop and the capture's --size put it: 1440x1080 between 240-pixel bars.
+    shown = page()
+    shown.send("Emulation.setDeviceMetricsOverride",
+               {"width": 1920, "height": 1080, "deviceScaleFactor": 1, "mobile": False})
+    shown.open("?fps=%d" % FPS)
+    shown.evaluate("window.tick = 0; hopsasaPage.onFrame = (tick) => { window.tick = tick; }; 0")
+    shown.start()
+    assert shown.wait_until("document.fullscreenElement !== null && tick > 10", 30)
+    shot = base64.b64decode(shown.send("Page.captureScreenshot")["data"])
+    assert shown.evaluate("tick") < show_list(FPS)[0][0].frames, "still the title card"
+    pixels = np.asarray(load(Image.open(io.BytesIO(shot))), dtype=float)
+    assert pixels.shape == (1080, 1920, 3)
+    assert pixels[:, :240].max() == 0 and pixels[:, 1680:].max() == 0, "black bars"
+    title, _ = linux_frame(FPS, str(tmp_path))
+    linux = np.asarray(load(title).resize((1440, 1080)), dtype=float)
+    assert np.abs(pixels[:, 240:1680] - linux).mean() < MEAN_LIMIT, "the picture, scaled"
