@@ -1,7 +1,7 @@
 # The show with --desktop on Xorg's dummy driver, which really switches modes (root): the
-# display stays in the desktop's own mode, no guard process is started, and the picture is
-# drawn as the capture tool draws it into the largest 4:3 area of the display, centred,
-# with black bars around it.
+# display stays in the desktop's own mode, no guard process is started, the cursor is
+# hidden, and the picture is drawn as the capture tool draws it into the largest 4:3 area
+# of the display, centred, with black bars around it.
 import os
 import subprocess
 import tempfile
@@ -63,6 +63,9 @@ def test_picture_fitted_into_the_desktops_mode(desktop, title_card, colour_show,
     seen = thumbnail(shot.crop((left, top, left + width, top + height)))
     assert difference(seen, title_card) < 6.0, "the capture's frame, scaled"
 
+    server.x.xfixes_query_version()
+    cursor = server.x.xfixes_get_cursor_image(server.x.screen().root)
+    assert max(cursor.cursor_image) >> 24 == 0, "the cursor hidden over the show"
     server.send_key(window, "Escape", focus=True)
     assert run.wait(timeout=60) == 0, run.stdout()
     assert run.stdout() == "", "no message"
