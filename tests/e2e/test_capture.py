@@ -76,6 +76,8 @@ def test_video_holds_every_frame_and_the_soundtrack(capture, tmp_path):
     assert (v["codec_name"], v["width"], v["height"], v["pix_fmt"]) == \
         ("h264", 640, 360, "yuv420p")
     assert int(v["nb_read_frames"]) == show_frames(5)
+    # x264 writes the settings it encoded with into the stream, as text: the defaults.
+    assert all(s in video.read_bytes() for s in (b"rc=crf", b"crf=18.0", b"subme=7"))
     assert streams["audio"]["codec_name"] == "aac", "the soundtrack is muxed"
     assert float(probe["format"]["duration"]) == pytest.approx(show_frames(5) / 5, abs=0.3)
     still = str(tmp_path / "still.png")
@@ -88,28 +90,16 @@ def test_video_holds_every_frame_and_the_soundtrack(capture, tmp_path):
     run = capture("--video", video, "--fps", 5, "--size", "64x48", "--preset", "ultrafast",
                   "--from", 30, "--to", 31, cwd=DATA)
     assert run.returncode == 0, run.stderr
+    assert b"subme=0" in video.read_bytes(), "the preset reaches the encoder"
     heard, song = (sound.decode(f)[at:at + sound.RATE].sum(axis=1, dtype=float) for f, at in
                    [(video, 0), (os.path.join(DATA, "music.mp3"), 30 * sound.RATE)])
     assert np.corrcoef(heard, song)[0, 1] > 0.9, "the song from the moment captured from"
-
-
-@pytest.mark.parametrize("args, written", [
-    ([], [b"rc=crf", b"crf=18.0", b"subme=7"]),
-    (["--crf", "30", "--preset", "ultrafast"], [b"crf=30.0", b"subme=0"])])
-def test_crf_and_preset_reach_the_encoder(capture, tmp_path, args, written):
-    # x264 writes the settings it encoded with into the stream, as text.
-    video = tmp_path / "show.mp4"
-    run = capture("--video", video, "--fps", 5, "--to", show_list(5)[0][0].length,
-                  "--size", "320x240", *args)
-    assert run.returncode == 0, run.stderr
-    assert [s for s in written if s not in video.read_bytes()] == []
 
 
 @pytest.mark.parametrize("args, status, message", [
     ([], 2, "give either --frames DIR or --video FILE"),
     (["--frames"], 2, "'--frames' needs a value"),
     (["--frames", "/tmp", "--bogus"], 2, "unknown option '--bogus'"),
-    (["--frames", "/tmp", "-x"], 2, "unknown option '-x'"),
     (["--frames=/tmp"], 2, "unknown option '--frames=/tmp'"),
     (["--list", "extra"], 2, "stray argument 'extra'"),
     (["--frames", ""], 2, "--frames takes a folder, not ''"),
@@ -119,21 +109,14 @@ def test_crf_and_preset_reach_the_encoder(capture, tmp_path, args, written):
     (["--frames", "/tmp", "--fps", "30", "--from", "72.6"], 2, "to 72.500 (the show's last"),
     (["--video", "a.mp4", "--size", "8x8"], 2, "even numbers from 16x16 to 7680x4320"),
     (["--frames", "/etc/passwd"], 1, "'/etc/passwd' is not a folder"),
-    (["--frames", "/tmp", "--fps", "0"], 2, "--fps takes a whole number"),
-    (["--frames", "/tmp", "--fps", "x"], 2, "--fps takes a whole number"),
     (["--video", "a.mp4", "--size", "640"], 2, "--size takes WIDTHxHEIGHT"),
-    (["--frames", "/tmp", "--video", "a.mp4"], 2, "give either"),
-    (["--bogus", "1"], 2, "unknown option '--bogus'"),
-    (["--frames", "/tmp", "--from", "-1"], 2, "--from takes seconds from 0 to"),
     (["--frames", "/tmp", "--from", "1e3"], 2, "not '1e3'"),
     (["--frames", "/tmp", "--from", "80"], 2, "not 80: that is past the end"),
     (["--frames", "/tmp", "--from", "5", "--to", "5"], 2, "leaves no frame"),
     (["--list", "--frames", "/tmp"], 2, "--list takes no other option than --fps"),
     (["--video", "a.mp4", "--crf", "52"], 2, "--crf takes a whole number from 0 to 51, not '52'"),
-    (["--video", "a.mp4", "--crf", "x"], 2, "--crf takes a whole number"),
     (["--video", "a.mp4", "--preset", "quick"], 2, "--preset takes one of ultrafast"),
     (["--frames", "/tmp", "--crf", "20"], 2, "--crf and --preset are for --video only"),
-    (["--frames", "/tmp", "--preset", "fast"], 2, "--crf and --preset are for --video only"),
     (["--frames", "/no/such/folder"], 1, "'/no/such/folder' does not exist"),
     (["--video", "/no/such/folder/a.mp4"], 1, "does not exist or is not writable"),
     (["--video", "{tmp}/a.mp4"], 1, "cannot run ffmpeg"),  # PATH has no ffmpeg

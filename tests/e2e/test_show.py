@@ -69,9 +69,7 @@ def test_a_later_start_goes_on_from_the_next_frame_on_its_clock(colour_show, tmp
 @pytest.mark.parametrize("args, message", [
     (["--from", "-2"], "--from takes seconds from 0 to 72.250 (the show's last frame at 60"),
     (["--from", "72.266"], "to 72.250 (the show's last frame at 60 frames a second), not 72.266"),
-    (["--from", "-3." + "0" * 1000], "not '-3.0"),
     (["extra"], "stray argument 'extra'"),
-    (["--from"], "--from needs a value"),
     (["--speed", "2"], "unknown option '--speed'"),
     (["--help"], None)])
 def test_command_line_is_checked_before_anything_starts(args, message):

@@ -64,6 +64,8 @@ def test_a_capture_says_what_it_did_and_a_failed_video_leaves_no_file(colour_sho
     assert "\n" + said.format(tmp=tmp_path) in "\n" + run.stderr.replace("\r", "\n")
     assert status == 0 or "WebM" in run.stderr, "with ffmpeg's own words"
     assert (status == 0) == bool(os.listdir(tmp_path)), "a failed video leaves no file"
+    if "--crf" in args:
+        assert b"crf=51.0" in (tmp_path / "out.mp4").read_bytes(), "the encoder got --crf"
 
 
 @pytest.mark.parametrize("kind", ["fifo", "device", "folder"])

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Plants each fault of faults.txt in the source tree, one at a time, and runs its probes.
 
-    tests/faults/run.py [--only ID ...] [--layer TEXT] [--exclude TEXT] [--wide] [--check-probes]
+    tests/faults/run.py [--only ID ...] [--layer TEXT] [--exclude TEXT] [--check-probes]
                         [--build DIR] [--markdown FILE]
 
 A fault is one small edit: `find` must occur exactly once in `file` (otherwise the fault is
@@ -9,14 +9,13 @@ A fault is one small edit: `find` must occur exactly once in `file` (otherwise t
 reused build tree (default build-faults/), the probes run in their order until one fails,
 and the file is put back whatever happens. A probe is `unit:GTEST_FILTER` (the unit test
 program, as CTest runs it) or `ctest:REGEX` (CTest in the build tree). A probe that names no
-test is an error, never a pass. --wide gives a fault its probes missed every unit test too.
---check-probes runs every probe on the unplanted tree first: each must pass there.
+test is an error, never a pass. --check-probes runs every probe on the unplanted tree first:
+each must pass there.
 """
 import argparse, os, re, signal, subprocess, sys, time
 
 ROOT = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", ".."))
 TABLE = os.path.join(os.path.dirname(os.path.realpath(__file__)), "faults.txt")
-OWN_PROCESS = "GLWindowFailure.*:ShowWithoutWindow.*:Linux/AudioThreadPriority.*:AudioTrace.*"
 E2E_TARGETS = ["hopsasa", "hopsasa-capture", "hopsasa-box-probe", "hopsasa-extra-thread"]
 
 
@@ -117,19 +116,18 @@ def try_fault(fault, opts):
     original = open(path, encoding="utf-8").read()
     if original.count(fault["find"]) != 1:
         return "stale", f"find text occurs {original.count(fault['find'])} times"
-    probes = fault["probes"] + (["unit:-" + OWN_PROCESS] if opts.wide else [])
     mark = os.path.join(opts.build, "planted")
     write(mark + ".orig", original)
     write(mark, path)
     try:
         write(path, original.replace(fault["find"], fault["replace"]))
-        built, log = build(opts.build, probes)
+        built, log = build(opts.build, fault["probes"])
         if not built:
             return "does-not-build", log.strip().splitlines()[-1][:120]
-        for probe in probes:
+        for probe in fault["probes"]:
             failed, what = probe_fails(opts.build, probe)
             if failed:
-                return "caught", ("wide: " if probe not in fault["probes"] else "") + what
+                return "caught", what
         return "missed", ""
     finally:
         write(path, original)
@@ -155,7 +153,6 @@ def main():
     parser.add_argument("--layer", help="only faults whose layer contains this text")
     parser.add_argument("--exclude", action="append", default=[], metavar="TEXT",
                         help="leave out faults whose layer contains this text")
-    parser.add_argument("--wide", action="store_true")
     parser.add_argument("--check-probes", action="store_true")
     parser.add_argument("--build", default=os.path.join(ROOT, "build-faults"))
     parser.add_argument("--markdown", help="also write the table here, after each fault")
