@@ -8,7 +8,7 @@ import tempfile
 
 import numpy as np
 import pytest
-from harness import CAPTURE, Xorg, difference, near, thumbnail, wait_for
+from harness import CAPTURE, Xorg, children, difference, near, thumbnail, wait_for
 
 
 # The desktop's modes, the first its own: the picture's area (left, top, width, height).
@@ -38,9 +38,7 @@ def test_picture_fitted_into_the_desktops_mode(desktop, title_card, colour_show,
     run = show(server, colour_show, args=["--desktop"])
     window = server.find_window("hopsasa", timeout=30)
     assert window, run.stdout()
-    guards = subprocess.run(["ps", "-o", "comm=", "--ppid", str(run.process.pid)],
-                            capture_output=True, text=True).stdout.split()
-    assert "hopsasa-guard" not in guards, "nothing to restore, so no guard"
+    assert children(run.process.pid) == [], "nothing to restore, so no guard"
     modes = set()
 
     def title_shown():
