@@ -321,6 +321,9 @@ class Xorg(Xvfb):
         output = re.search(r"^\S+ connected (?:primary )?(\d+x\d+)\+", query, re.M)
         return (screen and f"{screen[1]}x{screen[2]}", output and output[1])
 
+    def modes(self):
+        return re.findall(r"^\s+(\d+x\d+)\s", self.run("xrandr", "-q"), re.M)
+
     def connections(self):
         # Every client connection so far, in order, from the audit log: {"pid", "open",
         # "closed"}, the time in seconds of the server's (monotonic) clock or None.

@@ -143,3 +143,20 @@ def test_mode_is_back_when_the_show_ends_with_a_box_open(sig, desktop, tmp_path,
     if sig == signal.SIGTERM:
         assert wait_for(lambda: box not in server.windows(), 5), "the box goes with the show"
         assert all(gone(pid) for pid, _ in helpers), helpers
+
+
+def test_screen_without_800x600_shows_the_box_and_runs_on(desktop):
+    # What a real desktop alone shows: no mode switch and no guard (the Windows build's box
+    # is tests/wine's).
+    server, show = desktop(modes=("1024x768",))
+    assert server.modes() == ["1024x768"]
+    box = server.find_window("Window error")
+    assert box, "no box titled 'Window error'"
+    assert server.dismiss(box, "Return"), "Return dismisses the box"
+    time.sleep(1.5)
+    assert show.running(), "the program runs on without a window"
+    assert server.find_window("hopsasa", timeout=0) is None
+    assert children(show.process.pid) == [] and server.mode() == DESKTOP
+    show.signal(signal.SIGTERM)
+    assert show.wait(timeout=5) == 0, show.stdout()
+    assert server.mode() == DESKTOP
