@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "gfx/blob_field.h"
@@ -33,12 +34,6 @@ class DrawTest : public ShowTest {
     static void clear(float r, float g, float b) {
         glClearColor(r, g, b, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-
-    // Writes the picture as a PNG file by that name, and gives the name back.
-    static const char* picture(const char* name, const Picture& content) {
-        writePng(name, content);
-        return name;
     }
 
     // Spawns blobs with that life and leaves the first alone alive, at (x, y) in view pixels,
@@ -75,7 +70,8 @@ std::vector<int> aliveIndices(const BlobField& field) {
 
 TEST_F(SpriteTest, NewSpriteCoversItsOwnSizeFromTheTopLeftAndLeavesBlendingOff) {
     // Integer halves: a 7x5 picture as loaded, untinted and unturned, covers 6x4 pixels.
-    Sprite sprite(picture("card.png", solidPicture(7, 5, kWhite)));
+    writePng("card.png", solidPicture(7, 5, kWhite));
+    Sprite sprite("card.png");
     drawOverlay(sprite, screen);
     for (auto [x, y, inside] : {std::tuple{0, 0, true}, {5, 3, true}, {6, 2, false}, {2, 4, false}})
         EXPECT_TRUE(pixelAt(x, y).closeTo(inside ? kWhite : kBlack)) << x << ", " << y;
@@ -96,21 +92,18 @@ TEST_F(SpriteTest, PictureIsUprightAndTurnsClockwise) {
         for (int x = 0; x < 32; ++x)
             four.at(x, y) = y < 32 ? kRed : kBlue;
     }
-    Sprite sprite(picture("four.png", four));
+    writePng("four.png", four);
+    Sprite sprite("four.png");
     sprite.centerX = 400;
     sprite.centerY = 300;
     // What shows 16 pixels from the centre: top left, top right, bottom left and right.
-    using Seen = std::array<Rgba, 4>;
-    const std::tuple<const char*, float, int, int, Seen> cases[] = {
-        {"upright", 0, 64, 64, {kRed, kGreen, kBlue, kWhite}},
-        {"turned a quarter clockwise", 90, 64, 64, {kBlue, kRed, kWhite, kGreen}},
-        {"stretched", 0, 128, 32, {kRed, kGreen, kBlue, kWhite}}};
-    for (const auto& [what, angle, drawWidth, drawHeight, seen] : cases) {
+    const std::tuple<const char*, float, std::array<Rgba, 4>> cases[] = {
+        {"upright", 0, {kRed, kGreen, kBlue, kWhite}},
+        {"turned a quarter clockwise", 90, {kBlue, kRed, kWhite, kGreen}}};
+    for (const auto& [what, angle, seen] : cases) {
         SCOPED_TRACE(what);
         clear(0, 0, 0);
         sprite.angle = angle;
-        sprite.drawWidth = drawWidth;
-        sprite.drawHeight = drawHeight;
         drawOverlay(sprite, screen);
         for (int i = 0; i < 4; ++i) {
             const Rgba pixel = pixelAt(i % 2 ? 416 : 384, i < 2 ? 292 : 308);
@@ -134,7 +127,7 @@ TEST(SpriteScale, DrawnSizeRoundsDownAndCentreStays) {
     }
 }
 
-TEST_F(BlobFieldTest, SpawnFillsTheLowestFreeRecordsThreeAtATimeUntilThePoolIsFull) {
+TEST_F(BlobFieldTest, SpawnFillsFreeRecordsThreeAtATimeUntilThePoolIsFull) {
     BlobField field("blob.png");
     advanceClock(0.25);
     for (int i = 0; i < 3; ++i)
@@ -148,23 +141,16 @@ TEST_F(BlobFieldTest, SpawnFillsTheLowestFreeRecordsThreeAtATimeUntilThePoolIsFu
     EXPECT_NEAR(field.blobs[0].vy, 63.585, 0.001);
     EXPECT_NEAR(field.blobs[1].vx, -306.696, 0.001);
 
-    field.blobs[4].alive = false;
-    advanceClock(0.5);
-    field.spawn(10, 20, 1);
-    EXPECT_EQ(aliveIndices(field).size(), 11u);
-    EXPECT_EQ(
-        std::tuple(field.blobs[4].x, field.blobs[4].lastMs, field.blobs[10].y, field.blobs[3].x),
-        std::tuple(10, 750, 20, 400));
-
     while (aliveIndices(field).size() < BlobField::kBlobCount)
         field.spawn(1, 1, 1);
     field.blobs[1023].x = 55;
     field.spawn(2, 2, 1);
     EXPECT_EQ(field.blobs[1023].x, 55) << "a full pool takes nothing";
-    EXPECT_TRUE(sink.boxes.empty());
 }
 
-TEST_F(BlobFieldTest, BlobFliesUnderGravityAndIsDrawnUntilItsLifeIsUsedUp) {
+TEST_F(BlobFieldTest, BlobFliesUnderGravityAndIsDrawnUprightUntilItsLifeIsUsedUp) {
+    // White above black: the square is red at the top, black at the bottom.
+    writePng("blob.png", splitPicture(64, 64, 32, kWhite, kBlack));
     BlobField field("blob.png");
     // Up out of the view and back down in four one-second steps; the position moves with
     // the velocity from before each step, so it comes back exactly to its height.
@@ -182,23 +168,15 @@ TEST_F(BlobFieldTest, BlobFliesUnderGravityAndIsDrawnUntilItsLifeIsUsedUp) {
     }
     EXPECT_EQ(blob.vy, 1125 - 4 * 750);
     EXPECT_FALSE(blob.alive);
-    EXPECT_TRUE(viewPixel(300, 300).closeTo(kRed)) << "drawn on its last update";
+    // Drawn on its last update, around (300, 300); points off the centre line tell a corner
+    // given the wrong texture row apart.
+    for (auto [y, seen] : {std::pair{312, kRed}, {288, kBlack}})
+        EXPECT_TRUE(viewPixel(296, y).closeTo(seen)) << viewPixel(296, y);
 
     advanceClock(1.0);
     clear(0, 0, 0);
     field.updateAndDraw();
     EXPECT_TRUE(viewPixel(300, 300).closeTo(kBlack));
-}
-
-TEST_F(BlobFieldTest, ThePictureIsUprightOnEachSquare) {
-    // White above black: the square at (400, 300) is red at the top, black at the bottom.
-    // Points off the centre line tell a corner given the wrong texture row apart.
-    writePng("blob.png", splitPicture(64, 64, 32, kWhite, kBlack));
-    BlobField field("blob.png");
-    lone(field, 3, 400, 300);
-    field.updateAndDraw();
-    EXPECT_TRUE(viewPixel(396, 312).closeTo(kRed)) << viewPixel(396, 312);
-    EXPECT_TRUE(viewPixel(396, 288).closeTo(kBlack)) << viewPixel(396, 288);
 }
 
 TEST_F(BlobFieldTest, SquaresSitWhereTheModelSaysWithOrWithoutThePicture) {

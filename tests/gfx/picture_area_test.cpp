@@ -5,18 +5,6 @@
 
 #include "gfx/gl_window.h"
 
-TEST(FitPicture, LargestCentredFourByThreeAreaOnCommonDisplays) {
-    const struct {
-        int width, height;
-        PictureArea area;
-    } cases[] = {{800, 600, {0, 0, 800, 600}},
-                 {1280, 1024, {0, 32, 1280, 960}},
-                 {1366, 768, {172, 0, 1024, 768}},
-                 {2560, 1600, {214, 0, 2132, 1600}}};
-    for (const auto& c : cases)
-        EXPECT_EQ(fitPicture(c.width, c.height), c.area) << c.width << "x" << c.height;
-}
-
 TEST(FitPicture, EvenAreaInsideFillsOneSideAndKeepsTheShape) {
     for (int width = 16; width <= 4000; width += 37) {
         for (int height = 16; height <= 3000; height += 29) {
