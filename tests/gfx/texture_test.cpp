@@ -1,5 +1,5 @@
 // Textures from picture files: the reader a name picks, what each reader makes of each kind
-// of file, the messages of refused pictures, and the upload's GL state.
+// of file, the message of a picture too large for the pixel buffer, and the upload's GL state.
 #include "gfx/texture.h"
 
 #include <functional>
@@ -98,8 +98,8 @@ TEST_F(TextureTest, EachKindOfFileGivesItsColoursAndRowOrder) {
         {"rgb.PNG", png(rows, PngKind::rgb), seen(rows, kOpaque)},
         {"rgba.png", png(rows, PngKind::rgba), rows},
         {"photo.JPEG", [&](auto& f) { writeJpeg(f, photo); }, photo, 3},
-        {"rgb.png.tga", tga(rows, {.bitsPerPixel = 24}), seen(rows, kOpaque | kFlipped)},
-        {"id.tga", tga(rows, {.imageId = "made for a test"}), seen(rows, kFlipped)},
+        {"id.png.tga", tga(rows, {.bitsPerPixel = 24, .imageId = "made for a test"}),
+         seen(rows, kOpaque | kFlipped)},
         {"rle.tga", tga(rows, {.topDown = true, .runLength = true}), rows}};
     for (const Load& c : loads) {
         SCOPED_TRACE(c.file);
@@ -119,35 +119,15 @@ TEST_F(TextureTest, EachKindOfFileGivesItsColoursAndRowOrder) {
     EXPECT_TRUE(sink.boxes.empty());
 }
 
-TEST_F(TextureTest, RefusedPicturesGiveTheirMessages) {
-    // The show loads PNG and JPEG files, through the decoder; each message names the file.
-    const Picture picture = solidPicture(4, 4, kOrange);
-    struct Refusal {
-        const char* file;
-        Writer write;
-        const char* message;
-        uint64_t bufferLimit = 0;  // 0: the loaders' own
-    };
-    const Refusal refusals[] = {
-        {"missing.png", nullptr,
-         "Texture load: Can't load the texture in file 'missing.png' for some reason."},
-        {"grey.png", png(picture, PngKind::grey),
-         "Texture load: Sorry, only 3 or 4 channel images are supported. grey.png is not!"},
-        {"small.png", png(picture, PngKind::rgb),
-         "Texture load: Failed to allocate memory for the image small.png. You should buy more "
-         "RAM!",
-         4 * 4 * 3 - 1}};
-    for (const Refusal& c : refusals) {
-        if (c.write)
-            c.write(c.file);
-        const uint64_t saved =
-            std::exchange(gPixelBufferLimit, c.bufferLimit ? c.bufferLimit : gPixelBufferLimit);
-        Texture texture;
-        EXPECT_FALSE(loadTexture(texture, c.file)) << c.file;
-        gPixelBufferLimit = saved;
-        EXPECT_EQ(sink.texts(), std::vector<std::string>{c.message});
-        sink.boxes.clear();
-    }
+TEST_F(TextureTest, PictureOverThePixelBufferLimitIsRefusedWithItsMessage) {
+    writePng("small.png", solidPicture(4, 4, kOrange));
+    const uint64_t saved = std::exchange(gPixelBufferLimit, 4 * 4 * 3 - 1);
+    Texture texture;
+    EXPECT_FALSE(loadTexture(texture, "small.png"));
+    gPixelBufferLimit = saved;
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"Texture load: Failed to allocate memory for "
+                                                     "the image small.png. You should buy more "
+                                                     "RAM!"});
 }
 
 TEST_F(TextureTest, UploadFiltersThroughEveryMipmapUpToTheLastLevel) {
