@@ -2,7 +2,6 @@
 // of file, the message of a picture too large for the pixel buffer, and the upload's GL state.
 #include "gfx/texture.h"
 
-#include <functional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -57,15 +56,6 @@ Picture seen(const Picture& picture, int look) {
     return out;
 }
 
-using Writer = std::function<void(const std::string& file)>;
-
-Writer png(const Picture& picture, PngKind kind) {
-    return [=](const std::string& file) { writePng(file, picture, kind); };
-}
-Writer tga(const Picture& picture, TgaOptions options) {
-    return [=](const std::string& file) { writeTga(file, picture, options); };
-}
-
 class TextureTest : public ShowTest {
   protected:
     TempDir dir;
@@ -84,9 +74,13 @@ TEST_F(TextureTest, EachKindOfFileGivesItsColoursAndRowOrder) {
     rows.at(0, 0) = kRed;
     rows.at(0, 2) = kOrange;
     const Picture photo = splitPicture(8, 16, 8, kOrange, kBlue);  // two whole JPEG blocks
+    writePng("rgb.PNG", rows, PngKind::rgb);
+    writePng("rgba.png", rows, PngKind::rgba);
+    writeJpeg("photo.JPEG", photo);
+    writeTga("id.png.tga", rows, {.bitsPerPixel = 24, .imageId = "made for a test"});
+    writeTga("rle.tga", rows, {.topDown = true, .runLength = true});
     struct Load {
         const char* file;
-        Writer write;
         Picture expected;  // level 0, texture row 0 first
         int tolerance = 0;
     };
@@ -94,16 +88,13 @@ TEST_F(TextureTest, EachKindOfFileGivesItsColoursAndRowOrder) {
     // so a file stored bottom row first (the default) lands upside down, and the origin bit
     // of a top-down file is not followed. The reader is chosen by the name's part after its
     // last dot, in any case.
-    const Load loads[] = {
-        {"rgb.PNG", png(rows, PngKind::rgb), seen(rows, kOpaque)},
-        {"rgba.png", png(rows, PngKind::rgba), rows},
-        {"photo.JPEG", [&](auto& f) { writeJpeg(f, photo); }, photo, 3},
-        {"id.png.tga", tga(rows, {.bitsPerPixel = 24, .imageId = "made for a test"}),
-         seen(rows, kOpaque | kFlipped)},
-        {"rle.tga", tga(rows, {.topDown = true, .runLength = true}), rows}};
+    const Load loads[] = {{"rgb.PNG", seen(rows, kOpaque)},
+                          {"rgba.png", rows},
+                          {"photo.JPEG", photo, 3},
+                          {"id.png.tga", seen(rows, kOpaque | kFlipped)},
+                          {"rle.tga", rows}};
     for (const Load& c : loads) {
         SCOPED_TRACE(c.file);
-        c.write(c.file);
         Texture texture;
         ASSERT_TRUE(loadTexture(texture, c.file));
         const Picture level = levelZero();

@@ -4,6 +4,7 @@
 // read back).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -14,14 +15,7 @@
 
 namespace {
 
-struct Rgb {
-    int r = 0, g = 0, b = 0;
-    bool operator==(const Rgb&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
-}
+using Rgb = std::array<int, 3>;
 
 // The pixel from the bottom left, as glReadPixels counts them: `near` where it is within
 // `tolerance` of it in each channel.
@@ -29,10 +23,11 @@ Rgb pixelAt(int x, int y, const Rgb& near, int tolerance = 2) {
     uint8_t p[4] = {};
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     const Rgb seen{p[0], p[1], p[2]};
-    const bool close = std::abs(seen.r - near.r) <= tolerance &&
-                       std::abs(seen.g - near.g) <= tolerance &&
-                       std::abs(seen.b - near.b) <= tolerance;
-    return close ? near : seen;
+    for (int i = 0; i < 3; ++i) {
+        if (std::abs(seen[i] - near[i]) > tolerance)
+            return seen;
+    }
+    return near;
 }
 
 int gBoxes = 0;
@@ -94,7 +89,7 @@ TEST_F(GlMapping, MipmapsAreBuiltDownToOneTexelAsGluBuildsThem) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     EXPECT_EQ(gluBuild2DMipmaps(GL_TEXTURE_2D, 3, 2, 2, GL_RGB, GL_UNSIGNED_BYTE, checker), 0);
-    EXPECT_EQ(glGetError(), GL_NO_ERROR);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     drawTexture(texture, 10, 10, 2, 2);
     drawTexture(texture, 20, 10, 1, 1);
     const std::pair<int, Rgb> levels[] = {
