@@ -1,6 +1,6 @@
 // What the SDL backend adds on Linux: the priority of SDL's audio thread, real time where
-// the process may have it, SDL's own where it may not, and the sound plays either way; and
-// the trace of a stream's start. The Windows backend has neither.
+// the process may have it, SDL's own where it may not, and the sound plays either way. The
+// Windows backend has none of it.
 #ifdef __linux__
 
 #include <linux/capability.h>
@@ -16,7 +16,6 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/audio.h"
 #include "support/show_test.h"
@@ -109,35 +108,5 @@ INSTANTIATE_TEST_SUITE_P(Linux, AudioThreadPriority, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& info) {
                              return info.param ? "RightsTaken" : "RightsKept";
                          });
-
-// Each event on a line of its own, in the order they happened, on the clock other
-// processes read.
-TEST(AudioTrace, APlayAndItsFirstCallbackAreTracedOnTheMonotonicClock) {
-    TempDir dir;
-    setenv("HOPSASA_TRACE", dir.path("trace").c_str(), 1);
-    // The steady clock is CLOCK_MONOTONIC.
-    const auto now = [] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    };
-    std::vector<double> times{now()};
-    ASSERT_TRUE(playUntilHeard());
-    const double after = now();
-
-    std::ifstream lines(dir.path("trace"));
-    std::string names, name;
-    for (double at; lines >> name >> at; times.push_back(at))
-        names += name + " ";
-    times.push_back(after);
-    EXPECT_EQ(names, "play first-callback ");
-    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
-}
-
-// A trace file that cannot be made leaves the trace off and the sound as it is.
-TEST(AudioTrace, AFileThatCannotBeMadeLeavesTheTraceOff) {
-    setenv("HOPSASA_TRACE", "/nonexistent/hopsasa/trace", 1);
-    EXPECT_TRUE(playUntilHeard());
-    EXPECT_FALSE(fs::exists("/nonexistent/hopsasa/trace"));
-}
 
 #endif
