@@ -28,27 +28,3 @@ TEST(Rate, SlotsBeginOnTheirTickAndAPresentMoreThanOneSlotLateSkipsAhead) {
         }
     }
 }
-
-TEST(Rate, PresentSummaryTakesTheMedianTheNearestRankAndTheLongPresents) {
-    const auto repeat = [](std::vector<double> times, double value, int count) {
-        times.insert(times.end(), count, value);
-        return times;
-    };
-    const struct {
-        std::vector<double> between;
-        double slotMs, median, percentile99;
-        int64_t over;
-    } cases[] = {{{}, 10, 0, 0, 0},
-                 {{17, 16, 16, 16}, 16.667, 16, 17, 0},
-                 {{5, 1, 3}, 2, 3, 5, 1},
-                 {{15, 15.001, 14}, 10, 15, 15.001, 1},
-                 {repeat({40}, 10, 99), 10, 10, 10, 1},
-                 {repeat({40, 40}, 10, 99), 10, 10, 40, 2}};
-    for (const auto& c : cases) {
-        const PresentSummary s = summarizePresents(c.between, c.slotMs);
-        SCOPED_TRACE(c.between.size());
-        EXPECT_EQ(s.median, c.median);
-        EXPECT_EQ(s.percentile99, c.percentile99);
-        EXPECT_EQ(s.overOneAndAHalfSlots, c.over);
-    }
-}

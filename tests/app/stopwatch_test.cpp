@@ -24,6 +24,5 @@ TEST(Stopwatch, CountsMillisecondsFromItsStartAndEachRestartAfterTwelveDaysOfUpt
         EXPECT_FLOAT_EQ(watch.elapsed, 2.52f);
         advanceClock(0.5);
         watch.restart();
-        EXPECT_EQ(watch.frequency, kTicksPerSecond);
     }
 }
