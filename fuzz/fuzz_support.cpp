@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/message_box.h"
 
@@ -30,11 +31,9 @@ std::string writeInputFile(const std::string& name, const uint8_t* data, size_t 
         });
     }
     const std::string path = folder + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || (size > 0 && std::fwrite(data, 1, size, file) != size)) {
+    if (!std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), size)) {
         std::perror("fuzz: cannot write the input file");
         std::abort();
     }
-    std::fclose(file);
     return path;
 }
