@@ -168,6 +168,10 @@ TEST_F(TimelineTest, BlobBurstSpraysThreeBlobsAFrameBetweenThreeAndFiveSeconds) 
     EXPECT_EQ(aliveBlobs(*show), 0) << "t = 3 exactly spawns nothing";
     playUntil(4);
     EXPECT_EQ(aliveBlobs(*show), 3 * 60) << "three blobs on each frame with 3 < t <= 4";
+    // The newest blob, in the lowest free record after the others, starts at the centre of
+    // the field's view.
+    const Blob& newest = show->blobField->blobs[3 * 60 - 1];
+    EXPECT_TRUE(newest.x == 400 && newest.y == 300) << newest.x << ", " << newest.y;
     playUntil(5.5);
     EXPECT_EQ(aliveBlobs(*show), 3 * 119) << "spawning stops before t = 5";
 }
