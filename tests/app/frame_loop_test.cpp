@@ -16,6 +16,4 @@ TEST_F(ShowTest, EachPassTakesOneMessageAndPresentsUntilTheQuitMessage) {
     EXPECT_FALSE(window->pumpFrame());
     EXPECT_EQ(platform::framesPresented(window->hDC) - before, 3)
         << "the pass that takes the quit message presents nothing";
-    EXPECT_TRUE(window->pumpFrame()) << "a pass without a message presents";
-    EXPECT_EQ(platform::framesPresented(window->hDC) - before, 4);
 }

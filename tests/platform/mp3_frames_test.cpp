@@ -69,6 +69,8 @@ TEST(Mp3Frames, TheFramesAreFoundBetweenTagsOfEveryKindAndOnlyWhereAFrameOrTheEn
         around("stacked ID3v2 in front", id3v2(20) + id3v2(5, true) + id3v2(0), {}),
         around("ID3v1 behind", {}, id3v1),
         around("Lyrics3 v2 and ID3v1", id3v2(3), text("LYRICSBEGINla la000016LYRICS200") + id3v1),
+        around("Lyrics3 v1", {}, text("LYRICSBEGINwordsLYRICSEND")),
+        around("ID3v2 appended", {}, id3v2(30, true)),
         // A 417-byte frame would follow this header nowhere.
         {"junk like a header", Bytes{0xff, 0xfb, 0x90, 0x00, 1, 2, 3} + frames(2), 7, 7 + 834},
         {"a lone frame", frames(1), 0, 417},
