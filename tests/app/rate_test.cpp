@@ -3,20 +3,17 @@
 #include <gtest/gtest.h>
 
 TEST(Rate, SlotsBeginOnTheirTickAndAPresentMoreThanOneSlotLateSkipsAhead) {
-    // Microseconds, SDL's nanoseconds, and nanoseconds after a year of uptime.
+    // Microseconds, and SDL's nanoseconds after a year of uptime.
     const struct {
         FrameSlots slots;
         int64_t secondSlotBegins;
-    } cases[] = {{{60, 1'000'000, 0}, 16'667},
-                 {{144, 1'000'000'000, 7}, 7 + 6'944'445},
-                 {{240, 1'000'000'000, 31'557'600'000'000'003}, 31'557'600'000'000'003 + 4'166'667},
-                 {{24, 48, 5}, 7}};
+    } cases[] = {
+        {{60, 1'000'000, 0}, 16'667},
+        {{240, 1'000'000'000, 31'557'600'000'000'003}, 31'557'600'000'000'003 + 4'166'667}};
     for (const auto& c : cases) {
         const FrameSlots& s = c.slots;
         SCOPED_TRACE(s.rate);
         EXPECT_EQ(s.begins(1), c.secondSlotBegins);
-        EXPECT_EQ(s.begins(s.rate), s.start + s.frequency) << "a whole second";
-        EXPECT_EQ(s.at(s.start - 1), 0);
         for (int64_t k : {int64_t{1}, int64_t{5}, int64_t{s.rate + 1}, int64_t{1'000'003}}) {
             const int64_t b = s.begins(k);
             EXPECT_EQ(s.at(b), k) << k;
