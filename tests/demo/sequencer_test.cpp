@@ -38,7 +38,6 @@ TEST_P(WholeShowTest, ScenesEndOnTheFirstFrameAfterTheirLengthAndASeekDrawsWhatP
         moments.push_back(first + sceneFrames(*scene, fps) * 2 / 3);
         first += sceneFrames(*scene, fps);
     }
-    EXPECT_EQ(first, showFrames(fps));
 
     std::array<int, kSceneCount> frames{};
     std::vector<std::vector<uint8_t>> played;
