@@ -1,7 +1,6 @@
 #include "fuzz_support.h"
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,12 +14,11 @@ void swallowMessageBoxes() {
 }
 
 std::string writeInputFile(const std::string& name, const uint8_t* data, size_t size) {
-    // A private folder, in memory where /dev/shm exists, removed when the process ends:
+    // A private folder, removed when the process ends:
     // the removal is registered after the string is made, so it runs before the string goes.
     static std::string folder;
     if (folder.empty()) {
-        folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        folder += "/hopsasa-fuzz-XXXXXX";
+        folder = std::filesystem::temp_directory_path() / "hopsasa-fuzz-XXXXXX";
         if (!mkdtemp(folder.data())) {
             std::perror("fuzz: cannot make a temporary folder");
             std::abort();
