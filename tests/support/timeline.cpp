@@ -105,6 +105,8 @@ void TimelineTest::enterScene(int scene) {
         sceneFirst += sceneFrames(*kScenes[s], fps);
     show->seek(sceneFirst, times);
     ASSERT_EQ(show->sceneIndex, scene);
+    // Only the frames of the scene it lands in are replayed: none before its first frame.
+    EXPECT_EQ(show->scenes.titleCard.card.picture, nullptr) << "the title card was replayed";
     show->renderFrame();
     sceneFrame = 0;
 }
