@@ -32,5 +32,6 @@ TEST(ReportError, WritesTheTextToStandardOutputAndABoxOfUtf8CutTo1023Characters)
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.expected);
         ASSERT_EQ(sink.boxes.size(), 1u);
         EXPECT_EQ(sink.boxes[0].text, c.boxShowsIt ? c.expected : "");
+        EXPECT_EQ(sink.boxes[0].icon, platform::MessageBoxIcon::error);
     }
 }
