@@ -1,10 +1,10 @@
 #include "fuzz_support.h"
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/message_box.h"
 
@@ -14,12 +14,11 @@ void swallowMessageBoxes() {
 }
 
 std::string writeInputFile(const std::string& name, const uint8_t* data, size_t size) {
-    // A private folder, in memory where /dev/shm exists, removed when the process ends:
+    // A private folder, removed when the process ends:
     // the removal is registered after the string is made, so it runs before the string goes.
     static std::string folder;
     if (folder.empty()) {
-        folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        folder += "/hopsasa-fuzz-XXXXXX";
+        folder = std::filesystem::temp_directory_path() / "hopsasa-fuzz-XXXXXX";
         if (!mkdtemp(folder.data())) {
             std::perror("fuzz: cannot make a temporary folder");
             std::abort();
@@ -30,11 +29,9 @@ std::string writeInputFile(const std::string& name, const uint8_t* data, size_t 
         });
     }
     const std::string path = folder + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || (size > 0 && std::fwrite(data, 1, size, file) != size)) {
+    if (!std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), size)) {
         std::perror("fuzz: cannot write the input file");
         std::abort();
     }
-    std::fclose(file);
     return path;
 }

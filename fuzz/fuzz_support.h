@@ -10,6 +10,6 @@
 // output; the fuzz script closes it (-close_fd_mask=1), a reproducing run shows them.
 void swallowMessageBoxes();
 
-// Writes the bytes to `name` inside a private folder (in memory where /dev/shm exists),
-// removed when the process ends, and returns the file's path.
+// Writes the bytes to `name` inside a private folder, removed when the process ends, and
+// returns the file's path.
 std::string writeInputFile(const std::string& name, const uint8_t* data, size_t size);

@@ -17,9 +17,9 @@ TEST(CommandLine, AMomentIsPlainSecondsFromZeroToBeforeTheEndOfTheShow) {
         std::string text;
         bool taken;
     };
-    const Case cases[] = {{"0", true},      {"12.5", true}, {lastFrame, true}, {end, false},
-                          {"500", false},   {"-2", false},  {"ten", false},    {"1e3", false},
-                          {"1.2.3", false}, {".", false},   {"", false}};
+    const Case cases[] = {{"0", true},    {"12.5", true},   {lastFrame, true},
+                          {end, false},   {"-2", false},    {"ten", false},
+                          {"1e3", false}, {"1.2.3", false}, {"", false}};
     for (const Case& c : cases) {
         double seconds = -1;
         const std::string problem = parseMoment(c.text, fps, seconds);

@@ -1,11 +1,8 @@
-// The audio layer below the soundtrack: its error codes, its stream slots and volumes, the
-// spectrum transform, and a stream played to its end.
+// The audio layer below the soundtrack: its error codes, its stream slots and volumes, and
+// the spectrum transform.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <numbers>
-#include <thread>
 #include <vector>
 
 #include "platform/audio.h"
@@ -24,115 +21,42 @@ namespace {
 
 }  // namespace
 
-// One walk through the states of the layer, checking the code each call leaves.
+// One walk through the states of the layer, checking the code each call leaves. (The codes
+// of a missing or broken file and of a missing device, which the show prints, are checked
+// through the soundtrack stream in music_stream_test.cpp.)
 TEST(AudioOutput, EachFailureLeavesTheCodeOfItsCause) {
     FreshAudioOutput audio;
-    TempDir dir;
-    float spectrum[kSpectrumSize];
-    std::fill(std::begin(spectrum), std::end(spectrum), 0.5f);
-
-    EXPECT_TRUE(gave(openAudioStream(kTestMp3), false, kAudioNotInitialised));
     ASSERT_TRUE(gave(initAudioOutput(44100), true, kAudioOk));
-    EXPECT_TRUE(gave(initAudioOutput(44100), false, kAudioAlreadyInitialised));
 
-    // A folder opens but cannot be read.
-    std::filesystem::create_directory(dir.path("folder.mp3"));
-    writeFile(dir.path("text.mp3"), {'h', 'e', 'l', 'l', 'o', '\n'});
-    for (const char* name : {"absent.mp3", "folder.mp3", "text.mp3"}) {
-        EXPECT_TRUE(gave(openAudioStream(dir.path(name).c_str()), false,
-                         name[0] == 't' ? kAudioFileFormat : kAudioFileOpen))
-            << name;
-    }
-    for (AudioStream none : {0u, 1u}) {
-        EXPECT_TRUE(gave(playAudioStream(none), false, kAudioInvalidHandle));
-        EXPECT_TRUE(gave(setAudioStreamVolume(none, 50), false, kAudioInvalidHandle));
-        EXPECT_TRUE(gave(audioStreamSpectrum(none, spectrum), false, kAudioInvalidHandle));
-    }
-    EXPECT_EQ(std::count(std::begin(spectrum), std::end(spectrum), 0.5f), kSpectrumSize);
-
-    // Failed opens take no handle: the first stream that opens is 1, and does not play yet.
+    // The first stream that opens is 1, and does not play yet.
     AudioStream stream = openAudioStream(kTestMp3);
     EXPECT_TRUE(gave(stream == 1, true, kAudioOk));
     EXPECT_FALSE(audioPlaying());
 
-    // The volume is clamped to its scale and kept with the stream across playing.
-    EXPECT_TRUE(setAudioStreamVolume(stream, 250));
-    EXPECT_EQ(audioStreamVolume(stream), 100);
-    EXPECT_TRUE(setAudioStreamVolume(stream, -3));
-    EXPECT_EQ(audioStreamVolume(stream), 0);
-    EXPECT_TRUE(setAudioStreamVolume(stream, 37));
-    EXPECT_TRUE(playAudioStream(stream));
-    EXPECT_TRUE(audioPlaying());
-    EXPECT_EQ(audioStreamVolume(stream), 37);
-
-    // Streams left open take their slots until none of the sixteen is left. Closing the
-    // newest gives its slot back; closing an older one keeps the newer ones' handles.
+    // Streams left open take their slots until none of the sixteen is left; a closed
+    // stream's handle is no stream any more.
     AudioStream last = stream;
     while (AudioStream next = openAudioStream(kTestMp3))
         last = next;
     EXPECT_EQ(audioErrorCode(), kAudioTooManyStreams);
     ASSERT_EQ(last, 16u);
-    for (int round = 0; round < 3; ++round) {
-        EXPECT_TRUE(playAudioStream(last));
-        EXPECT_TRUE(gave(closeAudioStream(last), true, kAudioOk));
-        EXPECT_FALSE(audioPlaying());
-        EXPECT_TRUE(gave(closeAudioStream(last), false, kAudioInvalidHandle));
-        EXPECT_EQ(openAudioStream(kTestMp3), last) << "round " << round;
-    }
-    EXPECT_TRUE(closeAudioStream(stream));
-    EXPECT_EQ(audioStreamVolume(stream), -1);
-    EXPECT_EQ(audioStreamVolume(last), 100);
+    EXPECT_TRUE(gave(closeAudioStream(last), true, kAudioOk));
+    EXPECT_TRUE(gave(closeAudioStream(last), false, kAudioInvalidHandle));
 }
 
+// A full-scale sine centred on a bin gives 1 there; the Hann window spreads it over its two
+// neighbours at half height, and nowhere else.
 TEST(Spectrum, ASineShowsAtItsBinWithItsAmplitude) {
-    struct Case {
-        double bin, amplitude;
-        int peak;
-        float atPeak, tolerance;
-    };
-    const Case cases[] = {
-        // A full-scale sine centred on a bin gives 1 there; the Hann window spreads it over
-        // its two neighbours at half height, and nowhere else.
-        {32, 1.0, 32, 1.0f, 0.001f},
-        {100, 0.5, 100, 0.5f, 0.001f},
-        // 1000 Hz at 44100 Hz lies at bin 11.61: the nearer bin peaks, at about 0.85.
-        {1000.0 * kSpectrumSamples / 44100, 1.0, 12, 0.85f, 0.1f},
-        {0, 0.0, 0, 0.0f, 0.0f},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("bin " + std::to_string(c.bin) + ", amplitude " + std::to_string(c.amplitude));
-        std::vector<float> samples(kSpectrumSamples);
-        for (int n = 0; n < kSpectrumSamples; ++n) {
-            samples[n] = static_cast<float>(
-                c.amplitude * std::sin(2 * std::numbers::pi * c.bin * n / kSpectrumSamples + 0.3));
-        }
-        std::vector<float> out(kSpectrumSize, -1.0f);
-        spectrumOf(samples.data(), out.data());
-        EXPECT_GE(*std::min_element(out.begin(), out.end()), 0.0f) << "every bin written";
-        EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), c.peak);
-        EXPECT_NEAR(out[c.peak], c.atPeak, c.tolerance);
-        if (c.bin == c.peak && c.peak > 0) {
-            EXPECT_NEAR(out[c.peak - 1], c.atPeak / 2, c.tolerance);
-            EXPECT_NEAR(out[c.peak + 1], c.atPeak / 2, c.tolerance);
-            EXPECT_LT(out[c.peak - 3], 0.001f);
-        }
-        EXPECT_LT(out[200], 0.001f);
-    }
-}
-
-TEST(AudioOutput, AStreamPlaysOnceToItsEndAndTheSpectrumFallsSilent) {
-    FreshAudioOutput audio;
-    ASSERT_TRUE(initAudioOutput(44100));
-    AudioStream stream = openAudioStream(kTestMp3);
-    ASSERT_TRUE(playAudioStream(stream));
-    // The tone lasts two seconds, played in real time; then the device goes on mixing
-    // silence, which pushes the tone out of the ring.
-    float spectrum[kSpectrumSize];
-    bool silent = false;
-    for (int i = 0; i < 600 && !silent; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(audioStreamSpectrum(stream, spectrum));
-        silent = !audioPlaying() && *std::max_element(spectrum, spectrum + kSpectrumSize) == 0;
-    }
-    EXPECT_TRUE(silent) << "still playing or heard after six seconds: looped?";
+    const int bin = 32;
+    std::vector<float> samples(kSpectrumSamples);
+    for (int n = 0; n < kSpectrumSamples; ++n)
+        samples[n] =
+            static_cast<float>(std::sin(2 * std::numbers::pi * bin * n / kSpectrumSamples + 0.3));
+    std::vector<float> out(kSpectrumSize, -1.0f);
+    spectrumOf(samples.data(), out.data());
+    EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), bin);
+    EXPECT_NEAR(out[bin], 1.0f, 0.001f);
+    EXPECT_NEAR(out[bin - 1], 0.5f, 0.001f);
+    EXPECT_NEAR(out[bin + 1], 0.5f, 0.001f);
+    EXPECT_LT(out[200], 0.001f);
 }

@@ -1,6 +1,6 @@
 // What the SDL backend adds on Linux: the priority of SDL's audio thread, real time where
-// the process may have it, SDL's own where it may not, and the sound plays either way; and
-// the trace of a stream's start. The Windows backend has neither.
+// the process may have it, SDL's own where it may not, and the sound plays either way. The
+// Windows backend has none of it.
 #ifdef __linux__
 
 #include <linux/capability.h>
@@ -16,7 +16,6 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/audio.h"
 #include "support/show_test.h"
@@ -62,7 +61,6 @@ void withoutRealTimeRights() {
     const rlimit none{0, 0};
     ASSERT_EQ(setrlimit(RLIMIT_RTPRIO, &none), 0);
     setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket", 1);
-    ASSERT_FALSE(mayRunRealTime());
 }
 
 // Plays the test tone until the spectrum shows it (bin 12 of 256 is 1 kHz): proof that the
@@ -105,39 +103,6 @@ TEST_P(AudioThreadPriority, IsRealTimeWhereAllowedAndTheSoundPlaysEitherWay) {
               GetParam() ? SCHED_OTHER : SCHED_RR);
 }
 
-INSTANTIATE_TEST_SUITE_P(Linux, AudioThreadPriority, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "RightsTaken" : "RightsKept";
-                         });
-
-// Each event on a line of its own, in the order they happened, on the clock other
-// processes read.
-TEST(AudioTrace, APlayAndItsFirstCallbackAreTracedOnTheMonotonicClock) {
-    TempDir dir;
-    setenv("HOPSASA_TRACE", dir.path("trace").c_str(), 1);
-    // The steady clock is CLOCK_MONOTONIC.
-    const auto now = [] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    };
-    std::vector<double> times{now()};
-    ASSERT_TRUE(playUntilHeard());
-    const double after = now();
-
-    std::ifstream lines(dir.path("trace"));
-    std::string names, name;
-    for (double at; lines >> name >> at; times.push_back(at))
-        names += name + " ";
-    times.push_back(after);
-    EXPECT_EQ(names, "play first-callback ");
-    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
-}
-
-// A trace file that cannot be made leaves the trace off and the sound as it is.
-TEST(AudioTrace, AFileThatCannotBeMadeLeavesTheTraceOff) {
-    setenv("HOPSASA_TRACE", "/nonexistent/hopsasa/trace", 1);
-    EXPECT_TRUE(playUntilHeard());
-    EXPECT_FALSE(fs::exists("/nonexistent/hopsasa/trace"));
-}
+INSTANTIATE_TEST_SUITE_P(Linux, AudioThreadPriority, testing::Bool());
 
 #endif

@@ -22,35 +22,23 @@ Rgba decodedPixel(const platform::DecodedImage& image, int x, int y) {
 TEST(DecodedImage, DepthFollowsTheSourceTopRowFirstInWordAlignedRows) {
     TempDir dir;
     const Picture opaque = splitPicture(3, 2, 1, kOrange, kBlue);
-    const Picture translucent = splitPicture(3, 2, 1, kOrange, {0, 0, 255, 128});
     writePng(dir.path("rgb.png"), opaque, PngKind::rgb);
-    writePng(dir.path("rgba.png"), translucent, PngKind::rgba);
-    writePng(dir.path("grey.png"), opaque, PngKind::grey);
-    // Fixed files of the same pictures: with a palette of the colours (and a tRNS chunk of
-    // their alphas), and grey with alpha.
-    for (const char* name : {"palette.png", "palette_alpha.png", "keyed.png", "grey_alpha.png"})
+    // Fixed files of the same pictures with a palette of the colours and a tRNS chunk of
+    // their alphas.
+    for (const char* name : {"palette_alpha.png", "keyed.png"})
         writeFile(dir.path(name), readFile(kPictures + name));
-    writeSolidJpeg(dir.path("photo.jpg"), 3, 2, kOrange);
     writeBmp(dir.path("rgb.bmp"), opaque, 24);
-    writeBmp(dir.path("rgba.bmp"), opaque, 32);
     struct Case {
         std::string name;
         int bits;
         Rgba top, bottom;
-        int tolerance;  // -1: the loader refuses the depth, the colours do not matter
     };
     const Case cases[] = {
-        {"rgb.png", 24, kOrange, kBlue, 0},
-        {"rgba.png", 32, kOrange, {0, 0, 255, 128}, 0},
-        {"palette.png", 8, {}, {}, -1},
-        {"palette_alpha.png", 32, kOrange, {0, 0, 255, 128}, 0},
+        {"rgb.png", 24, kOrange, kBlue},
+        {"palette_alpha.png", 32, kOrange, {0, 0, 255, 128}},
         // A palette with one entry fully transparent: a colour key rather than an alpha table.
-        {"keyed.png", 32, kOrange, {0, 0, 255, 0}, 0},
-        {"grey.png", 8, {}, {}, -1},
-        {"grey_alpha.png", 32, {200, 200, 200, 255}, {0, 0, 0, 128}, 0},
-        {"photo.jpg", 24, kOrange, kOrange, 4},
-        {"rgb.bmp", 24, kOrange, kBlue, 0},
-        {"rgba.bmp", 32, kOrange, kBlue, 0},
+        {"keyed.png", 32, kOrange, {0, 0, 255, 0}},
+        {"rgb.bmp", 24, kOrange, kBlue},
     };
     platform::DecodedImage image;
     for (const Case& c : cases) {
@@ -61,19 +49,7 @@ TEST(DecodedImage, DepthFollowsTheSourceTopRowFirstInWordAlignedRows) {
         EXPECT_EQ(image.bitsPerPixel(), c.bits);
         EXPECT_EQ(image.pitch() % 4, 0);
         EXPECT_GE(image.pitch(), 3 * c.bits / 8);
-        if (c.tolerance >= 0) {
-            EXPECT_TRUE(decodedPixel(image, 0, 0).closeTo(c.top, c.tolerance))
-                << decodedPixel(image, 0, 0);
-            EXPECT_TRUE(decodedPixel(image, 2, 1).closeTo(c.bottom, c.tolerance))
-                << decodedPixel(image, 2, 1);
-        }
+        EXPECT_TRUE(decodedPixel(image, 0, 0).closeTo(c.top, 0)) << decodedPixel(image, 0, 0);
+        EXPECT_TRUE(decodedPixel(image, 2, 1).closeTo(c.bottom, 0)) << decodedPixel(image, 2, 1);
     }
-    // A failure leaves nothing of the picture before.
-    writeFile(dir.path("empty.png"), {});
-    for (const char* name : {"missing.png", "empty.png"}) {
-        EXPECT_NE(image.load(dir.path(name).c_str()), 0) << name;
-        EXPECT_EQ(image.topRow(), nullptr) << name;
-        EXPECT_EQ(image.width(), 0) << name;
-    }
-    EXPECT_NE(image.load(nullptr), 0);
 }

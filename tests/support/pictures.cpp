@@ -51,13 +51,10 @@ Bytes zlibStored(const Bytes& data) {
     return out;
 }
 
-// Blue, green, red and alpha as many as `bits` take; 8 bits: grey from red.
+// Blue, green, red and alpha, as many as `bits` take.
 void putTgaPixel(Bytes& out, const Rgba& c, int bits) {
     const uint8_t channels[4] = {byte(c.b), byte(c.g), byte(c.r), byte(c.a)};
-    if (bits == 8)
-        out.push_back(byte(c.r));
-    else
-        out.insert(out.end(), channels, channels + bits / 8);
+    out.insert(out.end(), channels, channels + bits / 8);
 }
 
 // Run packets for repeats, raw packets for the pixels between.
@@ -145,21 +142,14 @@ void writeBmp(const std::string& path, const Picture& picture, int bitsPerPixel)
 
 void writeTga(const std::string& path, const Picture& picture, const TgaOptions& options) {
     const int bits = options.bitsPerPixel;
-    const int mapEntries = options.colorMapEntries;
     const std::string imageId = options.imageId;
-    const int imageType = (bits == 8 ? 3 : 2) + (options.runLength ? 8 : 0);
-    Bytes out = {static_cast<uint8_t>(imageId.size()), uint8_t(mapEntries > 0),
-                 static_cast<uint8_t>(imageType)};
-    put(out, static_cast<uint32_t>(mapEntries) << 16, 4);
-    out.push_back(mapEntries > 0 ? 24 : 0);
-    put(out, 0, 4);
+    // No colour map and the origin at 0: nine zero bytes after the image type.
+    Bytes out = {static_cast<uint8_t>(imageId.size()), 0, uint8_t(options.runLength ? 10 : 2)};
+    out.insert(out.end(), 9, 0);
     put(out, static_cast<uint32_t>(picture.width) | static_cast<uint32_t>(picture.height) << 16, 4);
     out.push_back(static_cast<uint8_t>(bits));
     out.push_back(static_cast<uint8_t>((bits == 32 ? 8 : 0) | (options.topDown ? 0x20 : 0)));
     out.insert(out.end(), imageId.begin(), imageId.end());
-    // Colour-map entries no pixel uses are green, which shows if read as pixels.
-    for (int i = 0; i < mapEntries; ++i)
-        putTgaPixel(out, {0, 255, 0, 255}, 24);
 
     std::vector<Bytes> pixels;
     for (int row = 0; row < picture.height; ++row) {

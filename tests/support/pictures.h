@@ -35,8 +35,7 @@ void writeSolidPng(const std::string& path, int width, int height, Rgba color,
                    PngKind kind = PngKind::rgb);
 
 // Baseline JPEG, each 8x8 block in the colour of its top-left pixel (support/jpeg.cpp):
-// pictures flat over whole blocks come back within a unit or two. The page's tests write
-// theirs with the browser build's own writer.
+// pictures flat over whole blocks come back within a unit or two.
 void writeJpeg(const std::string& path, const Picture& picture);
 void writeSolidJpeg(const std::string& path, int width, int height, Rgba color);
 
@@ -44,10 +43,9 @@ void writeSolidJpeg(const std::string& path, int width, int height, Rgba color);
 void writeBmp(const std::string& path, const Picture& picture, int bitsPerPixel = 24);
 
 struct TgaOptions {
-    int bitsPerPixel = 32;     // 8 (grey from red), 24 or 32
+    int bitsPerPixel = 32;     // 24 or 32
     bool topDown = false;      // rows top first, with the descriptor's origin bit set
     const char* imageId = "";  // the image-ID field
-    int colorMapEntries = 0;   // a colour map of that many 24-bit entries, not used by pixels
     bool runLength = false;    // run-length packets, crossing row ends where runs do
 };
 

@@ -59,32 +59,6 @@ std::vector<uint8_t> readScreen() {
     return pixels;
 }
 
-DrawState DrawState::read() {
-    DrawState s;
-    glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
-    s.lighting = glIsEnabled(GL_LIGHTING);
-    s.blend = glIsEnabled(GL_BLEND);
-    s.texture = glIsEnabled(GL_TEXTURE_2D);
-    glGetIntegerv(GL_BLEND_SRC, &s.blendSrc);
-    glGetIntegerv(GL_BLEND_DST, &s.blendDst);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.boundTexture);
-    glGetFloatv(GL_CURRENT_COLOR, s.color.data());
-    glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview.data());
-    glGetFloatv(GL_PROJECTION_MATRIX, s.projection.data());
-    return s;
-}
-
-void DrawState::setUnusual() {
-    glEnable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glTranslatef(1, 2, -30);
-    glMatrixMode(GL_PROJECTION);
-}
-
 namespace {
 
 GLWindow& sharedWindow() {

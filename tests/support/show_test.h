@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -56,21 +55,6 @@ Rgba pixelAt(int x, int y);
 
 // The whole 800x600 back buffer, RGBA, bottom row first.
 std::vector<uint8_t> readScreen();
-
-// The GL state a flat draw over the scene promises to leave behind (gfx/sprite.h,
-// gfx/blob_field.h), read back in one go.
-struct DrawState {
-    GLint matrixMode = 0;
-    bool lighting = false, blend = false, texture = false;
-    GLint blendSrc = 0, blendDst = 0, boundTexture = 0;
-    std::array<GLfloat, 4> color{};
-    std::array<GLfloat, 16> modelview{}, projection{};
-
-    static DrawState read();
-    // Something other than what a draw leaves behind, in every piece of that state.
-    static void setUnusual();
-    bool operator==(const DrawState&) const = default;
-};
 
 // The audio output as a new process finds it, for the length of a test: closed when the
 // test starts, and closed again, with whatever the test opened, when it ends.

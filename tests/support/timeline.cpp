@@ -59,7 +59,7 @@ const char* fileOf(ShowPicture picture) {
     return "";
 }
 
-Rgba colorOf(ShowPicture picture) {
+static Rgba colorOf(ShowPicture picture) {
     for (const Look& look : kLooks) {
         if (look.picture == picture)
             return look.color;

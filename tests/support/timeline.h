@@ -14,8 +14,6 @@ using ShowPicture = std::unique_ptr<Sprite> Show::*;
 // The file of a picture, from the show's asset table.
 const char* fileOf(ShowPicture picture);
 
-Rgba colorOf(ShowPicture picture);
-
 // What a pixel shows: one of the show's pictures, or a colour no picture has.
 struct Sight {
     Sight(ShowPicture picture) : picture(picture) {}
@@ -56,5 +54,4 @@ class TimelineTest : public ShowTest {
 };
 
 constexpr Rgba kWhite{255, 255, 255, 255};
-constexpr Rgba kBlack{0, 0, 0, 255};
 constexpr Rgba kBlobRed{255, 0, 0, 255};
