@@ -88,9 +88,9 @@ Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom) 
 }
 
 void writePng(const std::string& path, const Picture& picture, PngKind kind) {
-    // Colour type and the channels of each pixel, from r, g, b, a (grey is red).
-    const int colorTypes[] = {2, 6, 0};
-    const int channels[] = {3, 4, 1};
+    // Colour type and the channels of each pixel, from r, g, b, a.
+    const int colorTypes[] = {2, 6};
+    const int channels[] = {3, 4};
     Bytes raw;
     for (int y = 0; y < picture.height; ++y) {
         raw.push_back(0);  // filter: none
@@ -112,8 +112,8 @@ void writePng(const std::string& path, const Picture& picture, PngKind kind) {
     writeFile(path, png);
 }
 
-void writeSolidPng(const std::string& path, int width, int height, Rgba color, PngKind kind) {
-    writePng(path, solidPicture(width, height, color), kind);
+void writeSolidPng(const std::string& path, int width, int height, Rgba color) {
+    writePng(path, solidPicture(width, height, color));
 }
 
 void writeSolidJpeg(const std::string& path, int width, int height, Rgba color) {

@@ -26,13 +26,12 @@ Picture solidPicture(int width, int height, Rgba color);
 // The top `topRows` rows in `top`, the rest in `bottom`.
 Picture splitPicture(int width, int height, int topRows, Rgba top, Rgba bottom);
 
-// rgb and rgba: true colour; grey: 8 bits taken from the red channel. (PNGs with a palette
-// or grey and alpha are fixed files in tests/data/pictures.)
-enum class PngKind { rgb, rgba, grey };
+// True colour, with or without alpha. (PNGs with a palette are fixed files in
+// tests/data/pictures.)
+enum class PngKind { rgb, rgba };
 
 void writePng(const std::string& path, const Picture& picture, PngKind kind = PngKind::rgb);
-void writeSolidPng(const std::string& path, int width, int height, Rgba color,
-                   PngKind kind = PngKind::rgb);
+void writeSolidPng(const std::string& path, int width, int height, Rgba color);
 
 // Baseline JPEG, each 8x8 block in the colour of its top-left pixel (support/jpeg.cpp):
 // pictures flat over whole blocks come back within a unit or two.
