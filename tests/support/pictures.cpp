@@ -143,9 +143,11 @@ void writeBmp(const std::string& path, const Picture& picture, int bitsPerPixel)
 void writeTga(const std::string& path, const Picture& picture, const TgaOptions& options) {
     const int bits = options.bitsPerPixel;
     const std::string imageId = options.imageId;
-    // No colour map and the origin at 0: nine zero bytes after the image type.
-    Bytes out = {static_cast<uint8_t>(imageId.size()), 0, uint8_t(options.runLength ? 10 : 2)};
-    out.insert(out.end(), 9, 0);
+    // The ID's length, no colour map, the image type, and nine zero bytes: no colour map's
+    // fields and the origin at 0.
+    Bytes out(12, 0);
+    out[0] = static_cast<uint8_t>(imageId.size());
+    out[2] = options.runLength ? 10 : 2;
     put(out, static_cast<uint32_t>(picture.width) | static_cast<uint32_t>(picture.height) << 16, 4);
     out.push_back(static_cast<uint8_t>(bits));
     out.push_back(static_cast<uint8_t>((bits == 32 ? 8 : 0) | (options.topDown ? 0x20 : 0)));
